@@ -1,0 +1,87 @@
+#pragma once
+// The main window: menu, toolbar, status bar, the serial control, the link
+// flags, and the view with its panels.
+#include <QBasicTimer>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <array>
+
+#include "app/Model.h"
+
+class CKVView;
+class CMSComm;
+class CLoggerDlg;
+class QAction;
+class QLabel;
+
+struct AppOptions {
+    QString port;        // --port DEVICE: device of the current port number
+    QString configDir;   // --config-dir DIR
+    QString capture;     // --capture FILE
+    bool simulate = false;
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(const AppOptions& opts, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    kv::Model& model() { return model_; }
+    CMSComm& comm() { return *comm_; }
+    CKVView* view() const { return view_; }
+    QString configPath() const { return configPath_; }
+    QString configDir() const { return configDir_; }
+
+    // Status bar panes 0..2.
+    void setPaneText(int pane, const QString& text);
+    QString paneText(int pane) const;
+
+    // The frame's client rectangle: this window below its menu bar, toolbar included.
+    QRect clientRect() const;
+    // Places a panel at frame-client coordinates, raises and shows it.
+    void placePanel(QWidget* panel, int x, int y, int w, int h);
+    // Offset of the frame's client origin in this window's coordinates.
+    QPoint clientOrigin() const;
+
+    // Save command: true when written, false when cancelled or failed.
+    bool saveRun();
+    // Refreshes the enable and check states of menu items and toolbar buttons.
+    void updateCommandStates();
+    // After every accepted frame and on the watchdog: what the panels show.
+    void refreshPanels();
+
+    QAction* action(const char* name) const;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void loadConfig();
+    void writeConfig();
+    void onCommEvent(int code);
+    void onRun();
+    void onStop();
+    void onOpen();
+    void onHelp();
+    void onAbout();
+    void onComPort(int n);
+    void onOtherCom();
+    void onFileOpen();
+
+    kv::Model model_;
+    CMSComm* comm_ = nullptr;
+    CKVView* view_ = nullptr;
+    QPointer<CLoggerDlg> logger_;
+    std::array<QLabel*, 3> panes_{};
+    QBasicTimer ackTimer_;
+    QString configDir_, configPath_;
+    AppOptions opts_;
+    bool closing_ = false;
+};

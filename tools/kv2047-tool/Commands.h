@@ -1,0 +1,6 @@
+#pragma once
+// Each command takes the arguments after its name and returns the exit status:
+// 0 success, 1 I/O error, 2 bad arguments or refused input.
+int cmdDecode(int argc, char** argv);
+int cmdInfo(int argc, char** argv);
+int cmdExport(int argc, char** argv);

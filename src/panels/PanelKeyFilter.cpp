@@ -1,0 +1,43 @@
+#include "panels/PanelKeyFilter.h"
+
+#include <QChildEvent>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace {
+
+class PanelKeyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+    void watch(QObject* o) {
+        o->installEventFilter(this);
+        for (QObject* c : o->children()) watch(c);
+    }
+
+protected:
+    bool eventFilter(QObject* obj, QEvent* e) override {
+        if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+                e->accept();
+                return e->type() == QEvent::KeyPress;
+            }
+        } else if (e->type() == QEvent::ChildAdded) {
+            watch(static_cast<QChildEvent*>(e)->child());
+        }
+        return QObject::eventFilter(obj, e);
+    }
+};
+
+}  // namespace
+
+namespace kv {
+
+void installPanelKeyFilter(QWidget* w) {
+    auto* f = new PanelKeyFilter(w);
+    f->watch(w);
+}
+
+}  // namespace kv

@@ -12,6 +12,7 @@ public:
     using QObject::QObject;
 
     void watch(QObject* o) {
+        if (o == this) return;
         o->installEventFilter(this);
         for (QObject* c : o->children()) watch(c);
     }

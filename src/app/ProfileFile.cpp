@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -54,6 +55,8 @@ std::vector<std::string> ProfileFile::load() const {
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        // A byte-order mark left by an editor would hide the first section.
+        if (lines.empty() && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         lines.push_back(line);
     }
     return lines;
@@ -74,6 +77,11 @@ bool ProfileFile::find(const std::vector<std::string>& lines, const std::string&
     return false;
 }
 
+bool ProfileFile::hasKey(const std::string& section, const std::string& key) const {
+    std::string v;
+    return find(load(), section, key, &v);
+}
+
 int ProfileFile::readInt(const std::string& section, const std::string& key, int def) const {
     std::string v;
     if (!find(load(), section, key, &v)) return def;
@@ -91,15 +99,25 @@ std::string ProfileFile::readString(const std::string& section, const std::strin
 }
 
 bool ProfileFile::writeString(const std::string& section, const std::string& key, const std::string& value) {
+    // A file that is there but cannot be read would come back holding this key
+    // alone: leave it as it is.
+    {
+        std::error_code ec;
+        if (std::filesystem::exists(path_, ec) && !std::ifstream(path_, std::ios::binary)) return false;
+    }
     std::vector<std::string> lines = load();
-    const std::string entry = key + "=" + value;
+    // A line break in a value would start a line of its own and break the file.
+    std::string oneLine = value;
+    std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+    std::replace(oneLine.begin(), oneLine.end(), '\r', ' ');
+    const std::string entry = key + "=" + oneLine;
     bool inSection = false, sectionFound = false;
     std::size_t insertAt = lines.size();
     bool done = false;
     for (std::size_t i = 0; i < lines.size() && !done; ++i) {
         std::string name, k, v;
         if (sectionName(lines[i], &name)) {
-            if (inSection) { insertAt = i; break; }
+            if (inSection) break;  // insertAt: after the last line of this section
             inSection = equalNoCase(name, section);
             if (inSection) { sectionFound = true; insertAt = i + 1; }
         } else if (inSection) {

@@ -14,6 +14,8 @@ public:
     int readInt(const std::string& section, const std::string& key, int def) const;
     // String read of at most 259 characters, the default when the key is missing.
     std::string readString(const std::string& section, const std::string& key, const std::string& def) const;
+    // True when the section holds the key (whatever its value).
+    bool hasKey(const std::string& section, const std::string& key) const;
     // Writes one key; returns false when the file could not be written.
     bool writeString(const std::string& section, const std::string& key, const std::string& value);
 

@@ -1,8 +1,151 @@
+// kv2047-tool decode [FILE]: serial reads as hex lines in, one JSON object per read out.
+#include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "Commands.h"
+#include "link/FrameDecoder.h"
+#include "link/HexLine.h"
+#include "link/MeterDisplay.h"
 
-int cmdDecode(int, char**) {
-    std::fprintf(stderr, "kv2047-tool decode: not available yet\n");
-    return 2;
+namespace {
+
+void appendFloat(std::string& s, float v) {
+    // JSON has no NaN or infinity; a frame may still carry them.
+    if (!std::isfinite(v)) {
+        s += "null";
+        return;
+    }
+    char buf[32];
+    // Shortest text that reads back as the same 32-bit float.
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    s.append(buf, r.ptr);
+}
+
+void appendString(std::string& s, const std::string& v) {
+    s += '"';
+    for (unsigned char c : v) {
+        if (c == '"' || c == '\\') {
+            s += '\\';
+            s += char(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            s += buf;
+        } else {
+            s += char(c);
+        }
+    }
+    s += '"';
+}
+
+void field(std::string& s, const char* key) {
+    s += ",\"";
+    s += key;
+    s += "\":";
+}
+
+std::string acceptedJson(const kv::DecodedFrame& f, const kv::MeterDisplay& m) {
+    std::string s = "{\"accepted\":true";
+    static const char* const kKeys[5] = {"air", "wb", "dp", "kir", "rh"};
+    for (int q = 0; q < 5; ++q) {
+        field(s, kKeys[q]);
+        appendFloat(s, f.q[q]);
+    }
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"upper", &m.upper},           {"upper2", &m.upper2},         {"lower", &m.lower},
+        {"unit", &m.unitLetter},       {"maxmin_upper", &m.maxminUpper}, {"maxmin_lower", &m.maxminLower},
+        {"hold_upper", &m.holdUpper},  {"hold_lower", &m.holdLower},  {"rec_upper", &m.recUpper},
+        {"rec_lower", &m.recLower},    {"link", &m.link},             {"derived", &m.derived},
+        {"probe", &m.probe},
+    };
+    for (const auto& [key, text] : texts) {
+        field(s, key);
+        appendString(s, *text);
+    }
+    field(s, "battery");
+    appendString(s, f.battery);
+    field(s, "backlight");
+    s += m.backlight ? '1' : '0';
+    s += "}\n";
+    return s;
+}
+
+void usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: kv2047-tool decode [FILE]\n"
+                 "Reads one serial read per line as hexadecimal bytes (spaces optional; blank\n"
+                 "lines and lines starting with # are skipped) from FILE or standard input,\n"
+                 "decodes them in order and prints one JSON object per read.\n");
+}
+
+}  // namespace
+
+int cmdDecode(int argc, char** argv) {
+    const char* path = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            usage(stdout);
+            return 0;
+        }
+        if (path) {
+            std::fprintf(stderr, "kv2047-tool decode: unexpected argument '%s'\n", argv[i]);
+            usage(stderr);
+            return 2;
+        }
+        path = argv[i];
+    }
+
+    std::ifstream file;
+    std::istream* in = &std::cin;
+    std::string name = "<stdin>";
+    if (path && std::strcmp(path, "-") != 0) {
+        file.open(path, std::ios::binary);
+        if (!file) {
+            std::fprintf(stderr, "kv2047-tool decode: cannot open '%s': %s\n", path, std::strerror(errno));
+            return 1;
+        }
+        in = &file;
+        name = path;
+    }
+
+    // One decoder for the whole input: its memory carries from read to read.
+    kv::DecoderMemory memory;
+    kv::MeterDisplay display;
+    std::vector<uint8_t> bytes;
+    std::string line;
+    long lineNo = 0;
+    while (std::getline(*in, line)) {
+        ++lineNo;
+        const kv::HexLineResult r = kv::parseHexLine(line, bytes);
+        if (r.kind == kv::HexLineKind::Skip) continue;
+        if (r.kind == kv::HexLineKind::Malformed) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "kv2047-tool decode: %s:%ld:%zu: malformed hex (expected pairs of hex digits)\n",
+                         name.c_str(), lineNo, r.column);
+            return 2;
+        }
+        if (!kv::frameAccepted(bytes.data(), bytes.size())) {
+            std::fputs("{\"accepted\":false}\n", stdout);
+            continue;
+        }
+        const kv::DecodedFrame f = kv::decodeFrame(bytes.data(), memory, display);
+        const std::string json = acceptedJson(f, display);
+        std::fwrite(json.data(), 1, json.size(), stdout);
+    }
+    if (in->bad()) {
+        std::fprintf(stderr, "kv2047-tool decode: read error on %s\n", name.c_str());
+        return 1;
+    }
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "kv2047-tool decode: write error: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
 }

@@ -1,10 +1,89 @@
+// kv2047: the desktop program.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
 
 #include "app/CMainFrame.h"
 
+namespace {
+
+// The simulated meter lives beside the program (installed) or in the build tree.
+QString findSimulator() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& p : {dir + "/kv2047-sim", dir + "/tools/kv2047-sim/kv2047-sim"})
+        if (QFileInfo(p).isExecutable()) return p;
+    return QStandardPaths::findExecutable("kv2047-sim");
+}
+
+// Starts the simulated meter and returns its pseudo-terminal, or an empty string.
+QString startSimulator(QProcess& sim, QString* error) {
+    const QString exe = findSimulator();
+    if (exe.isEmpty()) {
+        *error = "The simulated meter (kv2047-sim) was not found beside the program.";
+        return {};
+    }
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(exe, {});
+    if (!sim.waitForStarted(5000)) {
+        *error = "The simulated meter could not be started: " + sim.errorString();
+        return {};
+    }
+    while (!sim.canReadLine()) {
+        if (!sim.waitForReadyRead(5000)) {
+            *error = "The simulated meter did not report its device.";
+            return {};
+        }
+    }
+    return QString::fromLocal8Bit(sim.readLine()).trimmed();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    CMainFrame w(AppOptions{});
-    w.showMaximized();
-    return app.exec();
+    QApplication::setApplicationName("KV2047");
+    QApplication::setApplicationVersion("1.0");
+
+    QCommandLineParser cli;
+    cli.setApplicationDescription("Desktop companion of the KV2047 environmental meter.");
+    cli.addHelpOption();
+    cli.addVersionOption();
+    QCommandLineOption port("port", "Serial device of the current port (overrides the configured one).", "DEVICE");
+    QCommandLineOption configDir("config-dir", "Folder of KV2047config.ini.", "DIR");
+    QCommandLineOption simulate("simulate", "Start the simulated meter and use it as the current port.");
+    QCommandLineOption capture("capture", "Append every serial read and write to FILE as hex lines.", "FILE");
+    cli.addOptions({port, configDir, simulate, capture});
+    cli.process(app);
+
+    AppOptions opts;
+    opts.port = cli.value(port);
+    opts.configDir = cli.value(configDir);
+    opts.capture = cli.value(capture);
+    opts.simulate = cli.isSet(simulate);
+
+    QProcess sim;
+    if (opts.simulate && opts.port.isEmpty()) {
+        QString error;
+        opts.port = startSimulator(sim, &error);
+        if (opts.port.isEmpty()) QMessageBox::warning(nullptr, "KV2047", error);
+    }
+
+    int rc;
+    {
+        CMainFrame w(opts);
+        // Without a window manager "maximised" means nothing: fill the screen ourselves.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) w.setGeometry(screen->availableGeometry());
+        w.showMaximized();
+        rc = app.exec();
+    }
+    if (sim.state() != QProcess::NotRunning) {
+        sim.terminate();
+        if (!sim.waitForFinished(2000)) sim.kill();
+    }
+    return rc;
 }

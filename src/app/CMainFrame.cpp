@@ -1,33 +1,340 @@
 #include "app/CMainFrame.h"
 
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
 #include <QStatusBar>
+#include <QTimer>
+#include <QTimerEvent>
+#include <QToolBar>
+#include <ctime>
 
+#include "app/CAboutBox.h"
+#include "app/HelpWindow.h"
+#include "app/ProfileFile.h"
+#include "app/Settings.h"
 #include "graph/CKVView.h"
+#include "link/CComPortDlg.h"
 #include "link/CMSComm.h"
+#include "link/CRunSetupDlg.h"
+// Interim: the logger viewer window arrives with its own header.
+class CLoggerDlg : public QWidget { public: explicit CLoggerDlg(QWidget* p) : QWidget(p, Qt::Window) { setWindowTitle("Graph"); } };
+#include "panels/CAlarmPanelDlg.h"
+#include "panels/CGraphBarDlg.h"
+#include "panels/CMeterPanelDlg.h"
+#include "record/SaveCommand.h"
+
+namespace {
+
+const char* const kComNames[4] = {"com1", "com2", "com3", "com4"};
+
+QAction* makeAction(QObject* parent, const char* name, const QString& text, const QString& tip = {}) {
+    auto* a = new QAction(text, parent);
+    a->setObjectName(name);
+    if (!tip.isEmpty()) {
+        a->setToolTip(tip);
+        a->setStatusTip(tip);
+    }
+    return a;
+}
+
+}  // namespace
 
 CMainFrame::CMainFrame(const AppOptions& opts, QWidget* parent) : QMainWindow(parent), opts_(opts) {
     setWindowTitle("KV2047");
+    setWindowIcon(QIcon(":/artwork/kv2047.svg"));
+    configDir_ = QString::fromStdString(kv::resolveConfigDir(opts.configDir.toStdString()));
+    configPath_ = QString::fromStdString(kv::configFilePath(configDir_.toStdString()));
+
+    // Port number and device mapping; --port names the device of the current port.
+    const kv::ProfileFile ini(configPath_.toStdString());
+    model_.link.port = kv::readPortNumber(ini);
+    model_.run.yGain = kv::readYGain(ini);
+    model_.run.yOffset = kv::readYOffset(ini);
+
+    createMenus();
+    createToolBar();
+    setFont(QFont("SimSun", 10));
+
     comm_ = new CMSComm(this);
-    for (auto& p : panes_) { p = new QLabel(this); statusBar()->addWidget(p); }
+    for (int n = 1; n <= 16; ++n) comm_->setDevice(n, QString::fromStdString(kv::readDeviceFor(ini, n)));
+    if (!opts.port.isEmpty()) comm_->setDevice(model_.link.port, opts.port);
+    connect(comm_, &CMSComm::commEvent, this, &CMainFrame::onCommEvent);
+    connect(comm_, &CMSComm::portStateChanged, this, [this] {
+        const QString err = comm_->lastError();
+        setPaneText(0, err.isEmpty() ? QString() : QStringLiteral("COM%1 not open: %2").arg(model_.link.port).arg(err));
+    });
+    createStatusBar();
+
     view_ = new CKVView(this);
     setCentralWidget(view_);
+    view_->alarmPanel()->loadLimits(configPath_);
+
+    comm_->openPort(model_.link.port);
+    kv::initLinkAtStartup(model_);
+    ackTimer_.start(1000, this);
+
+    // Menu and toolbar states follow the flags, as the framework's idle update would.
+    auto* ui = new QTimer(this);
+    connect(ui, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
+    ui->start(100);
+    updateCommandStates();
+    view_->initialUpdate();
 }
+
 CMainFrame::~CMainFrame() = default;
-void CMainFrame::setPaneText(int pane, const QString& text) { panes_.at(pane)->setText(text); }
-QString CMainFrame::paneText(int pane) const { return panes_.at(pane)->text(); }
+
+void CMainFrame::createMenus() {
+    QMenu* file = menuBar()->addMenu("&File(f)");
+    QAction* save = makeAction(this, "save", "&Save", "Save");
+    connect(save, &QAction::triggered, this, [this] { saveRun(); });
+    QAction* open = makeAction(this, "open", "&Open", "Open");
+    connect(open, &QAction::triggered, this, &CMainFrame::onOpen);
+    QAction* print = makeAction(this, "print", "&Print", "Print");
+    print->setShortcut(QKeySequence("Ctrl+P"));
+    connect(print, &QAction::triggered, this, [this] { view_->print(); });
+    QAction* exit = makeAction(this, "exit", "&Exit");
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    file->addActions({save, open, print, exit});
+
+    QMenu* rt = menuBar()->addMenu("&RealTime(R)");
+    QAction* run = makeAction(this, "run", "&Run", "Start");
+    connect(run, &QAction::triggered, this, &CMainFrame::onRun);
+    QAction* stop = makeAction(this, "stop", "&Stop", "Stop");
+    connect(stop, &QAction::triggered, this, &CMainFrame::onStop);
+    QAction* undo = makeAction(this, "undozoom", "&UndoZoom", "UndoZoom");
+    connect(undo, &QAction::triggered, this, [this] { view_->undoZoom(); });
+    rt->addAction(run);
+    rt->addSeparator();
+    rt->addAction(stop);
+    rt->addAction(undo);
+
+    QMenu* com = menuBar()->addMenu("&COM Port");
+    for (int i = 0; i < 4; ++i) {
+        QAction* a = makeAction(this, kComNames[i], QStringLiteral("&COM%1").arg(i + 1));
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, i] { onComPort(i + 1); });
+        com->addAction(a);
+    }
+    com->addSeparator();
+    QAction* other = makeAction(this, "othercom", "&Other COM", "Other comports");
+    connect(other, &QAction::triggered, this, &CMainFrame::onOtherCom);
+    com->addAction(other);
+
+    QMenu* help = menuBar()->addMenu("&Help(H)");
+    QAction* about = makeAction(this, "about", "&About KV2047...");
+    connect(about, &QAction::triggered, this, &CMainFrame::onAbout);
+    QAction* contents = makeAction(this, "help", "&Contents", "Help");
+    contents->setShortcut(QKeySequence::HelpContents);
+    connect(contents, &QAction::triggered, this, &CMainFrame::onHelp);
+    help->addAction(about);
+    help->addSeparator();
+    help->addAction(contents);
+
+    // The framework's accelerators: New does nothing visible, Open and Save go
+    // through the document's serialisation.
+    QAction* fwNew = makeAction(this, "fwnew", "New");
+    fwNew->setShortcut(QKeySequence("Ctrl+N"));
+    QAction* fwOpen = makeAction(this, "fwopen", "Open file");
+    fwOpen->setShortcut(QKeySequence("Ctrl+O"));
+    connect(fwOpen, &QAction::triggered, this, &CMainFrame::onFileOpen);
+    QAction* fwSave = makeAction(this, "fwsave", "Save file");
+    fwSave->setShortcut(QKeySequence("Ctrl+S"));
+    connect(fwSave, &QAction::triggered, this, [this] { saveDataFileInteractive(this, model_); });
+    addActions({fwNew, fwOpen, fwSave});
+}
+
+void CMainFrame::createToolBar() {
+    QToolBar* tb = addToolBar("Standard");
+    tb->setObjectName("toolbar");
+    tb->setIconSize(QSize(27, 20));
+    tb->setFixedHeight(30);
+    tb->setMovable(true);
+    tb->setFloatable(false);
+    const char* const buttons[] = {"save", "open", "run", "stop", "print", "undozoom", "help"};
+    for (std::size_t i = 0; i < std::size(buttons); ++i) {
+        QAction* a = action(buttons[i]);
+        a->setIcon(QIcon(QStringLiteral(":/artwork/toolbar/%1.svg").arg(buttons[i])));
+        if (i) tb->addSeparator();
+        tb->addAction(a);
+    }
+}
+
+void CMainFrame::createStatusBar() {
+    QStatusBar* sb = statusBar();
+    const int widths[3] = {150, 150, 500};
+    for (int i = 0; i < 3; ++i) {
+        panes_[i] = new QLabel(this);
+        panes_[i]->setMinimumWidth(widths[i]);
+        if (i) panes_[i]->setFixedWidth(widths[i]);
+        panes_[i]->setFrameShape(QFrame::Panel);
+        panes_[i]->setFrameShadow(QFrame::Sunken);
+    }
+    sb->addWidget(panes_[0], 1);
+    sb->addPermanentWidget(panes_[1]);
+    sb->addPermanentWidget(panes_[2]);
+    auto* scrl = new QLabel("SCRL", this);
+    scrl->setEnabled(false);  // scroll lock is never on here
+    scrl->setFrameShape(QFrame::Panel);
+    scrl->setFrameShadow(QFrame::Sunken);
+    sb->addPermanentWidget(scrl);
+}
+
+QAction* CMainFrame::action(const char* name) const { return findChild<QAction*>(name); }
+
+void CMainFrame::setPaneText(int pane, const QString& text) {
+    if (pane >= 0 && pane < 3 && panes_[pane] && panes_[pane]->text() != text) panes_[pane]->setText(text);
+}
+
+QString CMainFrame::paneText(int pane) const { return (pane >= 0 && pane < 3) ? panes_[pane]->text() : QString(); }
+
 QPoint CMainFrame::clientOrigin() const { return QPoint(0, menuBar()->isVisible() ? menuBar()->height() : 0); }
-QRect CMainFrame::clientRect() const { return QRect(0, 0, width(), height() - clientOrigin().y()); }
+
+QRect CMainFrame::clientRect() const {
+    // Above the status bar, below the menu bar.
+    const int statusH = statusBar()->isVisible() ? statusBar()->height() : 0;
+    return QRect(0, 0, width(), height() - clientOrigin().y() - statusH);
+}
+
 void CMainFrame::placePanel(QWidget* panel, int x, int y, int w, int h) {
-    panel->setGeometry(QRect(QPoint(x, y) + clientOrigin(), QSize(w, h)));
+    panel->setGeometry(QRect(QPoint(x, y) + clientOrigin(), QSize(std::max(w, 0), std::max(h, 0))));
     panel->raise();
     panel->show();
 }
-bool CMainFrame::saveRun() { return true; }
-void CMainFrame::updateCommandStates() {}
-void CMainFrame::refreshPanels() {}
-QAction* CMainFrame::action(const char*) const { return nullptr; }
-void CMainFrame::closeEvent(QCloseEvent* e) { QMainWindow::closeEvent(e); }
-void CMainFrame::timerEvent(QTimerEvent* e) { QMainWindow::timerEvent(e); }
+
+void CMainFrame::updateCommandStates() {
+    const auto& r = model_.run;
+    const auto& l = model_.link;
+    action("save")->setEnabled(r.n != 0);
+    action("print")->setEnabled(r.n != 0);
+    action("open")->setEnabled(r.loggerShown == 0);
+    action("run")->setEnabled(r.runEnable);
+    action("stop")->setEnabled(r.stopEnable);
+    action("undozoom")->setEnabled(view_ && view_->inBrowseMode());
+    for (int i = 0; i < 4; ++i) {
+        QAction* a = action(kComNames[i]);
+        a->setEnabled(l.comEnable[i]);
+        a->setChecked(l.comCheck[i]);
+    }
+    action("othercom")->setEnabled(l.otherComEnable);
+}
+
+void CMainFrame::refreshPanels() {
+    view_->alarmPanel()->refreshDisplay();
+    view_->graphBar()->refreshDisplay();
+    view_->meterPanel()->repaintDisplay();
+}
+
+void CMainFrame::onCommEvent(int code) {
+    const QByteArray data = code == kv::kEventReceive ? comm_->input() : QByteArray();
+    const auto fx = kv::serialEvent(model_, *comm_, code, reinterpret_cast<const uint8_t*>(data.constData()),
+                                    static_cast<std::size_t>(data.size()), std::time(nullptr));
+    if (fx.runStarted) view_->update();
+    if (fx.accepted) {
+        if (fx.alarmsChanged) view_->alarmPanel()->repaintIndicators();
+        refreshPanels();
+    }
+    if (fx.accepted || fx.runEnded) updateCommandStates();
+}
+
+void CMainFrame::timerEvent(QTimerEvent* e) {
+    if (e->timerId() == ackTimer_.timerId()) kv::ackTick(model_, *comm_);
+    else QMainWindow::timerEvent(e);
+}
+
 void CMainFrame::paintEvent(QPaintEvent* e) { QMainWindow::paintEvent(e); }
+
+void CMainFrame::onRun() {
+    const kv::ProfileFile ini(configPath_.toStdString());
+    int rate = kv::readSampleRate(ini);
+    int count = kv::readSampleCount(ini);
+    if (model_.run.intervalMs >= 1000) rate = model_.run.intervalMs / 1000;
+    if (model_.run.countTarget >= 1000 && model_.run.countTarget <= 10000) count = model_.run.countTarget;
+
+    if (model_.link.hasRunData) {
+        const auto answer = QMessageBox::question(this, "KV2047",
+                                                  "Do you want to save the existing graph data before continuing?",
+                                                  QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes) saveRun();
+    }
+    CRunSetupDlg dlg(rate, count, this);
+    if (dlg.exec() == QDialog::Accepted) {
+        kv::applyRunSettings(model_, kv::clampRate(dlg.rate()), kv::clampCount(dlg.count()));
+        view_->update();
+    }
+    kv::finishRunCommand(model_);
+    view_->update();  // the paint re-arms the sample timer
+    updateCommandStates();
+}
+
+void CMainFrame::onStop() {
+    kv::stopRun(model_);
+    updateCommandStates();
+}
+
+void CMainFrame::onOpen() {
+    if (logger_) {
+        logger_->raise();
+        logger_->activateWindow();
+        return;
+    }
+    logger_ = new CLoggerDlg(this);
+    model_.run.loggerOpen = 1;
+    logger_->show();
+}
+
+void CMainFrame::onFileOpen() { openDataFileInteractive(this, model_); }
+
+void CMainFrame::onHelp() { HelpWindow::showManual(this); }
+
+void CMainFrame::onAbout() {
+    CAboutBox box(this);
+    box.exec();
+}
+
+void CMainFrame::onComPort(int n) {
+    kv::changePort(model_, *comm_, n);
+    for (int i = 0; i < 4; ++i) model_.link.comCheck[i] = (i + 1 == n) ? 1 : 0;
+    view_->update();
+    updateCommandStates();
+}
+
+void CMainFrame::onOtherCom() {
+    CComPortDlg dlg(model_.link.port, this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    const auto chosen = dlg.chosenPort();
+    if (!chosen || *chosen < 5 || *chosen > 16) return;
+    kv::changePort(model_, *comm_, *chosen);
+    for (auto& c : model_.link.comCheck) c = 0;
+    view_->update();
+    updateCommandStates();
+}
+
+bool CMainFrame::saveRun() { return saveRunInteractive(this, model_); }
+
+void CMainFrame::writeConfig() {
+    QDir().mkpath(configDir_);
+    kv::ProfileFile ini(configPath_.toStdString());
+    kv::writeSettingsOnClose(ini, model_);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    // Settings first, so they survive a declined save.
+    writeConfig();
+    if (model_.run.n > 1) {
+        const auto answer = QMessageBox::question(this, "KV2047", "Do you want to save the data before closing?",
+                                                  QMessageBox::Yes | QMessageBox::No);
+        // A save that was cancelled or failed keeps the window open: nothing is lost.
+        if (answer == QMessageBox::Yes && !saveRun()) {
+            e->ignore();
+            return;
+        }
+    }
+    comm_->closePort();
+    e->accept();
+}
+

@@ -63,7 +63,6 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
-    void loadConfig();
     void writeConfig();
     void onCommEvent(int code);
     void onRun();
@@ -83,5 +82,4 @@ private:
     QBasicTimer ackTimer_;
     QString configDir_, configPath_;
     AppOptions opts_;
-    bool closing_ = false;
 };

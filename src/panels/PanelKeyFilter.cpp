@@ -9,7 +9,7 @@ namespace {
 
 class PanelKeyFilter : public QObject {
 public:
-    using QObject::QObject;
+    explicit PanelKeyFilter(QWidget* root) : QObject(root), root_(root) {}
 
     void watch(QObject* o) {
         if (o == this) return;
@@ -19,6 +19,10 @@ public:
 
 protected:
     bool eventFilter(QObject* obj, QEvent* e) override {
+        // Windows of their own opened from here (a dialog, a list's popup)
+        // keep their Enter and Esc.
+        if (obj->isWidgetType() && static_cast<QWidget*>(obj)->window() != root_->window())
+            return QObject::eventFilter(obj, e);
         if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
             const int key = static_cast<QKeyEvent*>(e)->key();
             if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -30,6 +34,9 @@ protected:
         }
         return QObject::eventFilter(obj, e);
     }
+
+private:
+    QWidget* root_;
 };
 
 }  // namespace

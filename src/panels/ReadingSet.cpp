@@ -1,7 +1,9 @@
 #include "panels/ReadingSet.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
 
 namespace kv {
 
@@ -13,16 +15,8 @@ constexpr float kMinMarker = 6000.f;
 float shown(float v, int q, uint8_t unitFlag) { return (unitFlag == 1 && q != 4) ? v * 1.8f + 32.f : v; }
 
 std::string valueText(float v, int q, const std::string& unitText) {
-    char buf[64];
-    if (q == 4) std::snprintf(buf, sizeof buf, "%.1f %%RH", v);
-    else std::snprintf(buf, sizeof buf, "%.1f%s", q == 3 ? cutOneDecimal(v) : v, unitText.c_str());
-    return buf;
-}
-
-std::string fmt1(float v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.1f", v);
-    return buf;
+    if (q == 4) return formatOneDecimal(v) + " %RH";
+    return formatOneDecimal(q == 3 ? cutOneDecimal(v) : v) + unitText;
 }
 
 // High never below low, low never above high.
@@ -34,7 +28,7 @@ float keepOrdered(const ReadingSet& rs, int q, bool high, float v) {
 
 float store(ReadingSet& rs, int q, bool high, float v) {
     (high ? rs.hiLimit : rs.loLimit)[q] = v;
-    (high ? rs.hiText : rs.loText)[q] = fmt1(v);
+    (high ? rs.hiText : rs.loText)[q] = formatOneDecimal(v);
     return v;
 }
 
@@ -46,9 +40,59 @@ float clampTo(float v, LimitBounds b) {
 
 }  // namespace
 
-float cutOneDecimal(float v) { return static_cast<float>(static_cast<int>(v * 10.f)) * 0.1f; }
+float cutOneDecimal(float v) {
+    // From 10^7 up a float has no tenths left to cut; a reading from a damaged
+    // frame may be that large, infinite or not a number, and must not reach
+    // the product (overflow) or an int.
+    if (!(std::fabs(v) < 1e7f)) return v;
+    return std::trunc(v * 10.f) * 0.1f;
+}
 
-float parseLimitText(const std::string& text) { return static_cast<float>(std::strtod(text.c_str(), nullptr)); }
+std::string formatOneDecimal(float v) {
+    // "%.1f" as the C locale writes it, whatever locale the program runs in.
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::fixed, 1);
+    return std::string(buf, res.ptr);
+}
+
+float parseLimitText(const std::string& text) {
+    // Leading blanks, optional sign, digits with an optional fraction, an
+    // optional exponent; 0 when the text does not begin with a number. Only
+    // decimal numbers: no hexadecimal, "inf" or "nan", and the decimal point
+    // is "." in every locale.
+    const char* p = text.c_str();
+    const char* end = p + text.size();
+    while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    const char* start = p;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    const char* mantissa = p;
+    int digits = 0;
+    while (p < end && std::isdigit(static_cast<unsigned char>(*p))) ++p, ++digits;
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && std::isdigit(static_cast<unsigned char>(*p))) ++p, ++digits;
+    }
+    if (digits == 0) return 0.f;
+    bool negativeExponent = false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        if (q < end && (*q == '+' || *q == '-')) negativeExponent = *q++ == '-';
+        if (q < end && std::isdigit(static_cast<unsigned char>(*q))) {
+            while (q < end && std::isdigit(static_cast<unsigned char>(*q))) ++q;
+            p = q;
+        } else {
+            negativeExponent = false;
+        }
+    }
+    double v = 0;
+    if (std::from_chars(mantissa, p, v).ec == std::errc::result_out_of_range)
+        v = negativeExponent ? 0.0 : std::numeric_limits<double>::max();
+    if (*start == '-') v = -v;
+    constexpr double kFloatMax = std::numeric_limits<float>::max();
+    if (v > kFloatMax) v = kFloatMax;
+    if (v < -kFloatMax) v = -kFloatMax;
+    return static_cast<float>(v);
+}
 
 bool updateReadingSet(ReadingSet& rs, const float r[5], uint8_t unitFlag, const std::string& unitText,
                       uint8_t alarmHigh[5], uint8_t alarmLow[5]) {

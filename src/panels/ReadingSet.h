@@ -32,8 +32,11 @@ float cutOneDecimal(float v);
 bool updateReadingSet(ReadingSet& rs, const float r[5], uint8_t unitFlag, const std::string& unitText,
                       uint8_t alarmHigh[5], uint8_t alarmLow[5]);
 
-// C library decimal conversion of a limit text: 0 when it does not begin with a number.
+// Decimal conversion of a limit text, as the C library reads a decimal
+// number: 0 when it does not begin with a number.
 float parseLimitText(const std::string& text);
+// "%.1f" in the C locale.
+std::string formatOneDecimal(float v);
 
 // Spin change of limit q (high when `high`): returns the new value, stores it and its "%.1f" text.
 float spinLimit(ReadingSet& rs, int q, bool high, float delta);

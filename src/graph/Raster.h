@@ -1,0 +1,38 @@
+#pragma once
+// A small rasteriser for the graph's 1-pixel lines on a 32-bit pixel buffer.
+// Tens of thousands of segments a few pixels long cost more in a general
+// painter's per-call overhead than in their pixels, so the plot draws them
+// here. Lines follow the classic rule of the line-to operation: a segment
+// covers its start point and stops one pixel short of its end point, so a
+// polyline sets each joint once. Everything is clipped to the buffer.
+#include <cstdint>
+
+namespace kv {
+
+struct Canvas {
+    uint32_t* bits = nullptr;
+    int stride = 0;    // pixels per row
+    int width = 0, height = 0;
+    uint32_t* row(int y) const { return bits + static_cast<long>(y) * stride; }
+};
+
+void fillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color);
+
+// One segment from (x0, y0) toward (x1, y1), end point excluded.
+void drawSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color);
+// Segments from vertex i - 1 to vertex i for i = 1 .. count - 1, in that order.
+void drawPolyline(const Canvas& c, const int* xs, const int* ys, int count, uint32_t color);
+
+// Dotted lines: three pixels on, three off, counted from the start point.
+// Vertical from yFrom toward yTo, horizontal from xFrom toward xTo; end excluded.
+void dottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color);
+void dottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color);
+// The same dotted vertical line inverting the pixels it covers: drawing it
+// twice restores them.
+void invertDottedVLine(const Canvas& c, int x, int yFrom, int yTo);
+// A 1-pixel frame just inside a rectangle (right and bottom exclusive) that
+// inverts every other pixel, like a halftone drag rectangle; drawing it twice
+// restores the pixels. An empty rectangle draws nothing.
+void invertDragFrame(const Canvas& c, int left, int top, int right, int bottom);
+
+}  // namespace kv

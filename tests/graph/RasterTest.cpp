@@ -1,0 +1,118 @@
+// The plot's line rasteriser.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "graph/Raster.h"
+
+using namespace kv;
+
+namespace {
+
+struct Buffer {
+    int w, h;
+    std::vector<uint32_t> px;
+    Buffer(int w_, int h_) : w(w_), h(h_), px(static_cast<size_t>(w_) * h_, 0xFF000000u) {}
+    Canvas canvas() { return Canvas{px.data(), w, w, h}; }
+    uint32_t at(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
+    int count(uint32_t c) const {
+        int n = 0;
+        for (uint32_t p : px) n += p == c;
+        return n;
+    }
+    std::string row(int y) const {
+        std::string s;
+        for (int x = 0; x < w; ++x) s += at(x, y) == kOn ? '#' : '.';
+        return s;
+    }
+    static constexpr uint32_t kOn = 0xFFFF0000u;
+};
+
+}  // namespace
+
+struct SegmentRow {
+    const char* name;
+    int x0, y0, x1, y1;
+    std::vector<std::pair<int, int>> pixels;
+};
+
+class Segment : public ::testing::TestWithParam<SegmentRow> {};
+
+TEST_P(Segment, CoversStartAndStopsShortOfTheEnd) {
+    const SegmentRow& r = GetParam();
+    Buffer b(8, 8);
+    drawSegment(b.canvas(), r.x0, r.y0, r.x1, r.y1, Buffer::kOn);
+    EXPECT_EQ(b.count(Buffer::kOn), static_cast<int>(r.pixels.size()));
+    for (auto [x, y] : r.pixels) EXPECT_EQ(b.at(x, y), Buffer::kOn) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, Segment,
+    ::testing::Values(SegmentRow{"Point", 3, 3, 3, 3, {}},
+                      SegmentRow{"Right", 1, 2, 4, 2, {{1, 2}, {2, 2}, {3, 2}}},
+                      SegmentRow{"Left", 4, 2, 1, 2, {{4, 2}, {3, 2}, {2, 2}}},
+                      SegmentRow{"Down", 5, 1, 5, 3, {{5, 1}, {5, 2}}},
+                      SegmentRow{"Up", 5, 3, 5, 1, {{5, 3}, {5, 2}}},
+                      SegmentRow{"Diagonal", 0, 0, 4, 4, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
+                      SegmentRow{"Shallow", 0, 0, 4, 1, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
+                      SegmentRow{"Steep", 1, 0, 0, 3, {{1, 0}, {1, 1}, {0, 2}}},
+                      SegmentRow{"ClippedLeft", -3, 2, 2, 2, {{0, 2}, {1, 2}}},
+                      SegmentRow{"OutsideBelow", 0, 9, 7, 12, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Raster, PolylineSetsEachJointOnce) {
+    Buffer b(10, 3);
+    const int xs[] = {0, 3, 6, 9};
+    const int ys[] = {1, 1, 1, 1};
+    drawPolyline(b.canvas(), xs, ys, 4, Buffer::kOn);
+    EXPECT_EQ(b.row(1), "#########.");
+}
+
+TEST(Raster, LongLinesFarOutsideAreClippedExactly) {
+    Buffer b(20, 30);
+    // A missing reading maps tens of thousands of pixels below the plot.
+    drawSegment(b.canvas(), 5, 10, 6, 90000, Buffer::kOn);
+    EXPECT_EQ(b.count(Buffer::kOn), 20);   // rows 10..29
+    Buffer c(20, 30);
+    drawSegment(c.canvas(), -100000, 15, 100000, 15, Buffer::kOn);
+    EXPECT_EQ(c.count(Buffer::kOn), 20);
+    Buffer d(20, 30);
+    // A shallow line entering from far left keeps its slope inside.
+    drawSegment(d.canvas(), -1000, 0, 1000, 20, Buffer::kOn);
+    EXPECT_EQ(d.count(Buffer::kOn), 20);
+    EXPECT_EQ(d.at(0, 10), Buffer::kOn);
+}
+
+TEST(Raster, DottedLinesThreeOnThreeOffFromTheStart) {
+    Buffer b(14, 14);
+    dottedHLine(b.canvas(), 0, 0, 14, Buffer::kOn);
+    EXPECT_EQ(b.row(0), "###...###...##");
+    Buffer v(3, 14);
+    dottedVLine(v.canvas(), 1, 14, 0, Buffer::kOn);   // from the bottom edge upwards, row 14 outside
+    std::string col;
+    for (int y = 0; y < 14; ++y) col += v.at(1, y) == Buffer::kOn ? '#' : '.';
+    EXPECT_EQ(col, ".##...###...##");
+}
+
+TEST(Raster, InvertingTwiceRestores) {
+    Buffer b(40, 40);
+    for (size_t i = 0; i < b.px.size(); ++i) b.px[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
+    const std::vector<uint32_t> before = b.px;
+    invertDottedVLine(b.canvas(), 7, 0, 40);
+    invertDragFrame(b.canvas(), 3, 5, 30, 33);
+    EXPECT_NE(b.px, before);
+    invertDragFrame(b.canvas(), 3, 5, 30, 33);
+    invertDottedVLine(b.canvas(), 7, 0, 40);
+    EXPECT_EQ(b.px, before);
+}
+
+TEST(Raster, DragFrameInvertsEveryOtherPixelOfTheBorderOnly) {
+    Buffer b(20, 20);
+    invertDragFrame(b.canvas(), 2, 2, 12, 8);
+    const int border = 2 * 10 + 2 * 4;   // 28 pixels, half of them inverted
+    EXPECT_EQ(b.count(0xFFFFFFFFu), border / 2);
+    EXPECT_EQ(b.at(5, 5), 0xFF000000u);   // inside untouched
+    invertDragFrame(b.canvas(), 5, 5, 5, 9);   // no width: nothing
+    EXPECT_EQ(b.count(0xFFFFFFFFu), border / 2);
+}

@@ -1,5 +1,6 @@
 // The main window's own rules: closing, the configuration written on a first
 // start, the COM check marks and the command enable rules.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CMainFrame.h"
+#include "link/LinkEngine.h"
 
 namespace {
 

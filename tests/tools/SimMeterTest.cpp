@@ -1,0 +1,221 @@
+// The simulated meter's behaviour without its terminal: what it makes of the
+// program's bytes, how it answers keys, and that its frames decode sensibly.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "SimMeter.h"
+#include "link/CommandPacket.h"
+#include "link/FrameDecoder.h"
+
+namespace {
+
+using kvsim::Received;
+
+std::vector<uint8_t> bytesOf(const std::string& hex) {
+    std::vector<uint8_t> out;
+    for (std::size_t i = 0; i + 1 < hex.size();) {
+        if (hex[i] == ' ' || hex[i] == '|') {
+            ++i;
+            continue;
+        }
+        out.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        i += 2;
+    }
+    return out;
+}
+
+struct ParseCase {
+    const char* name;
+    std::vector<std::string> reads;  // one string per read
+    bool flushAtEnd;
+    std::vector<std::string> lines;  // "C FF AA ...", "A 11", "R 01 02"
+};
+
+class SimParser : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(SimParser, SplitsIntoCommands) {
+    kvsim::CommandParser p;
+    std::vector<Received> got;
+    for (const auto& r : GetParam().reads) {
+        const auto b = bytesOf(r);
+        p.feed(b.data(), b.size(), got);
+    }
+    if (GetParam().flushAtEnd) p.flush(got);
+    std::vector<std::string> lines;
+    for (const auto& r : got)
+        lines.push_back(std::string(r.kind == Received::Command ? "C " : r.kind == Received::Ack ? "A " : "R ") +
+                        kvsim::hexLine(r.bytes));
+    EXPECT_EQ(lines, GetParam().lines);
+}
+
+#define INIT "FF AA 55 63 63 00 00 00 C6 00 FF"
+#define UNITS "FF AA 55 6B 28 00 00 00 93 00 FF"
+INSTANTIATE_TEST_SUITE_P(
+    Streams, SimParser,
+    ::testing::Values(
+        ParseCase{"Init", {INIT}, false, {"C " INIT}},
+        ParseCase{"Ack", {"11"}, false, {"A 11"}},
+        ParseCase{"SeveralInOneRead", {INIT " 11 " UNITS " 11"}, false, {"C " INIT, "A 11", "C " UNITS, "A 11"}},
+        ParseCase{"SplitOverReads", {"FF AA 55 63", "63 00 00", "00 C6 00 FF"}, false, {"C " INIT}},
+        ParseCase{"AckByteInsidePayload", {"FF AA 55 11 11 00 00 00 22 00 FF"}, false,
+                  {"C FF AA 55 11 11 00 00 00 22 00 FF"}},
+        ParseCase{"Garbage", {"01 02 03"}, false, {"R 01 02 03"}},
+        ParseCase{"GarbageThenAck", {"01 02 11 03"}, false, {"R 01 02", "A 11", "R 03"}},
+        ParseCase{"FalseStart", {"FF 00 " INIT}, false, {"R FF 00", "C " INIT}},
+        ParseCase{"BadEndByte", {"FF AA 55 63 63 00 00 00 C6 00 00"}, false, {"R FF AA 55 63 63 00 00 00 C6 00 00"}},
+        ParseCase{"CutShortThenFlushed", {"FF AA 55 6B"}, true, {"R FF AA 55 6B"}},
+        ParseCase{"CutShortWaits", {"FF AA 55 6B"}, false, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+Received command(kv::Payload p) {
+    const kv::Command c = kv::makeCommand(p);
+    return {Received::Command, std::vector<uint8_t>(c.begin(), c.end())};
+}
+
+struct Decoded {
+    kv::DecoderMemory mem;
+    kv::MeterDisplay meter;
+    kv::DecodedFrame f{};
+    void feed(const kv::FrameFields& fields) {
+        const auto b = kv::buildFrame(fields);
+        ASSERT_TRUE(kv::frameAccepted(b.data(), b.size()));
+        f = kv::decodeFrame(b.data(), mem, meter);
+    }
+};
+
+TEST(SimMeter, KeysChangeWhatTheFramesSay) {
+    kvsim::SimMeter sim(kvsim::SimOptions{});
+    Decoded d;
+    d.feed(sim.nextFrame());
+    EXPECT_EQ(d.meter.unitLetter, "C");
+    EXPECT_EQ(d.meter.link, "       ");
+
+    sim.apply(command(kv::kInitPayload));
+    sim.apply(command({0x6B, 0x28, 0, 0, 0}));  // UNITS
+    sim.apply(command({0x6B, 0x16, 0, 0, 0}));  // AVG double-click: backlight
+    d.feed(sim.nextFrame());
+    EXPECT_EQ(d.meter.unitLetter, "F");
+    EXPECT_EQ(d.meter.link, "PC-LINK");
+    EXPECT_EQ(d.meter.backlight, 1);
+    EXPECT_NEAR(std::stof(d.meter.upper), d.f.q[0] * 1.8f + 32.0f, 0.11f);
+    EXPECT_LT(d.f.q[0], 30.0f);  // still stored in degrees C
+
+    sim.apply(command({0x6B, 0x1E, 0, 0, 0}));  // HOLDUP
+    sim.apply(command({0x6B, 0x32, 0, 0, 0}));  // HOLDD
+    d.feed(sim.nextFrame());
+    const std::string upper = d.meter.upper, lower = d.meter.lower;
+    for (int i = 0; i < 50; ++i) d.feed(sim.nextFrame());
+    EXPECT_EQ(d.meter.holdUpper, "HOLD");
+    EXPECT_EQ(d.meter.holdLower, "HOLD");
+    EXPECT_EQ(d.meter.upper, upper);
+    EXPECT_EQ(d.meter.lower, lower);
+
+    sim.apply(command({0x6B, 0x0A, 0, 0, 0}));  // MAX/MIN upper: MAX, then MIN
+    d.feed(sim.nextFrame());
+    EXPECT_EQ(d.meter.maxminUpper, "MAX");
+    sim.apply(command({0x6B, 0x0A, 0, 0, 0}));
+    d.feed(sim.nextFrame());
+    EXPECT_EQ(d.meter.maxminUpper, "     MIN");
+
+    // A damaged command does nothing.
+    Received bad = command({0x6B, 0x28, 0, 0, 0});
+    bad.bytes[8] ^= 1;
+    sim.apply(bad);
+    d.feed(sim.nextFrame());
+    EXPECT_EQ(d.meter.unitLetter, "F");
+
+    EXPECT_FALSE(sim.poweredOff());
+    sim.apply(command({0x6B, 0x50, 0, 0, 0}));  // POWEROFF
+    EXPECT_TRUE(sim.poweredOff());
+}
+
+struct OptionCase {
+    const char* name;
+    std::vector<std::string> args;
+    float kir;            // stored K/IR of the second frame; 0 = plausible reading
+    const char* lower;    // lower reading of the second frame; nullptr = a number
+    const char* probe;
+    const char* unit;
+    const char* battery;
+};
+
+class SimOptionsDecode : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(SimOptionsDecode, FramesSayWhatTheOptionsAsk) {
+    std::vector<std::string> args = {"kv2047-sim"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    kvsim::SimOptions opt;
+    bool help = false;
+    std::string error;
+    ASSERT_TRUE(kvsim::parseOptions(int(argv.size()), argv.data(), opt, help, error)) << error;
+
+    kvsim::SimMeter sim(opt);
+    Decoded d;
+    d.feed(sim.nextFrame());
+    const float first = d.f.q[3];
+    d.feed(sim.nextFrame());
+    const OptionCase& c = GetParam();
+    if (c.kir == 0.0f) {
+        EXPECT_GT(d.f.q[3], 25.0f);
+        EXPECT_LT(d.f.q[3], 35.0f);
+    } else if (std::isnan(c.kir)) {
+        EXPECT_EQ(d.f.q[3], first);  // held from the first frame
+    } else {
+        EXPECT_EQ(d.f.q[3], c.kir);
+    }
+    if (c.lower) {
+        EXPECT_EQ(d.meter.lower, c.lower);
+    }
+    EXPECT_EQ(d.meter.probe, c.probe);
+    EXPECT_EQ(d.meter.unitLetter, c.unit);
+    EXPECT_STREQ(d.f.battery, c.battery);
+
+    // Plausible readings whatever the options: DP below WB below AIR.
+    for (int i = 0; i < 200; ++i) {
+        d.feed(sim.nextFrame());
+        EXPECT_GT(d.f.q[0], 20.0f);
+        EXPECT_LT(d.f.q[0], 26.0f);
+        EXPECT_GT(d.f.q[4], 40.0f);
+        EXPECT_LT(d.f.q[4], 70.0f);
+        EXPECT_LT(d.f.q[2], d.f.q[1]);
+        EXPECT_LT(d.f.q[1], d.f.q[0]);
+    }
+}
+
+const std::string k12(12, ' ');
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, SimOptionsDecode,
+    ::testing::Values(OptionCase{"Default", {}, 0.0f, nullptr, "IRTEMP", "C", "Normal"},
+                      OptionCase{"Fahrenheit", {"--fahrenheit"}, 0.0f, nullptr, "IRTEMP", "F", "Normal"},
+                      OptionCase{"TypeK", {"--typek"}, 0.0f, nullptr, "     TYPE-K", "C", "Normal"},
+                      OptionCase{"NoKir", {"--no-kir"}, -9000.0f, "----", "IRTEMP", "C", "Normal"},
+                      OptionCase{"Over", {"--over"}, 505.0f, "+OL", "IRTEMP", "C", "Normal"},
+                      OptionCase{"Under", {"--under", "--seed", "7"}, -55.0f, "-OL", "IRTEMP", "C", "Normal"},
+                      OptionCase{"IrIdle", {"--ir-idle"}, NAN, nullptr, k12.c_str(), "C", "Normal"},
+                      OptionCase{"LowBattery", {"--low-battery"}, 0.0f, nullptr, "IRTEMP", "C", "Low"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimOptions, RefusesWhatItCannotDo) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--period", "0"},
+                                         {"--period", "x"},
+                                         {"--frames"},
+                                         {"--over", "--under"},
+                                         {"--bogus"}}) {
+        bad.insert(bad.begin(), "kv2047-sim");
+        std::vector<char*> argv;
+        for (auto& a : bad) argv.push_back(a.data());
+        kvsim::SimOptions opt;
+        bool help = false;
+        std::string error;
+        EXPECT_FALSE(kvsim::parseOptions(int(argv.size()), argv.data(), opt, help, error)) << bad[1];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+}  // namespace

@@ -1,5 +1,8 @@
 #include "record/LocalTime.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace kv {
 
 LocalFields breakLocal(std::time_t t) {
@@ -9,9 +12,14 @@ LocalFields breakLocal(std::time_t t) {
 }
 
 std::time_t makeLocal(const LocalFields& f) {
+    // A damaged file may hold any year or month: shift them without overflow
+    // and let mktime normalise or refuse what is left.
+    auto shifted = [](int32_t v, int32_t by) {
+        return static_cast<int>(std::max<int64_t>(int64_t(v) - by, std::numeric_limits<int>::min()));
+    };
     std::tm tm{};
-    tm.tm_year = f.year - 1900;
-    tm.tm_mon = f.month - 1;
+    tm.tm_year = shifted(f.year, 1900);
+    tm.tm_mon = shifted(f.month, 1);
     tm.tm_mday = f.day;
     tm.tm_hour = f.hour;
     tm.tm_min = f.minute;

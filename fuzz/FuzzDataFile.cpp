@@ -1,0 +1,51 @@
+// A data file as the logger's Download and kv2047-tool read it: the whole
+// image is decoded, a good record goes into the document, and its text table,
+// CSV and JSON are made from it.
+#include <cstring>
+#include <memory>
+
+#include "FuzzInput.h"
+#include "record/DataFile.h"
+#include "record/TextExport.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Sample times are local times: pin the zone so runs repeat.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    static auto rec = kv::makeRunRecord();
+    static auto again = kv::makeRunRecord();
+    static auto doc = std::make_unique<kv::SampleStore>();
+
+    *rec = kv::RunRecord{};
+    const kv::ReadResult r = kv::parseDataFile(data, size, *rec);
+    if (!r.ok()) {
+        KVFUZZ_CHECK(!r.message.empty());
+        KVFUZZ_CHECK((r.error == kv::ReadError::BadTag) == (r.message == kv::kInvalidFormat));
+        return 0;
+    }
+    const kv::LoggedRun& run = rec->run;
+    KVFUZZ_CHECK(run.count >= 0 && run.count <= kv::kMaxSamples);
+    KVFUZZ_CHECK(size >= kv::kDataFileFixedBytes - 1 + kv::kBytesPerSample * std::size_t(run.count));
+
+    // What was read writes back to a file that reads the same.
+    const std::string bytes = kv::encodeDataFile(*rec);
+    *again = kv::RunRecord{};
+    KVFUZZ_CHECK(kv::parseDataFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), *again).ok());
+    KVFUZZ_CHECK(kv::encodeDataFile(*again) == bytes);
+    KVFUZZ_CHECK(again->run.count == run.count && again->run.unitText == run.unitText);
+
+    kv::RunState state;
+    kv::applyRecord(*rec, *doc, state);
+    KVFUZZ_CHECK(state.newRun == 1 && doc->logged.count == run.count);
+
+    const std::string text = kv::exportText(run);
+    KVFUZZ_CHECK(text.compare(0, std::strlen(kv::kTextHeader), kv::kTextHeader) == 0);
+    (void)kv::exportCsv(*rec);
+    (void)kv::exportJson(*rec);
+    (void)kv::infoJson(*rec);
+    return 0;
+}

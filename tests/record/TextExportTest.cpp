@@ -1,0 +1,170 @@
+// The text table byte for byte, its file name, and the tool's other exports.
+#include <gtest/gtest.h>
+
+#include "RecordTestUtil.h"
+#include "record/TextExport.h"
+
+using kvtest::makeRecord;
+
+namespace {
+
+const std::string kHeader =
+    "      NO             AIR                WB               DP               K/IR               RH"
+    "              TIME\r\n";
+
+std::string pad(const std::string& s, std::size_t width) {
+    return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
+}
+
+// One row built field by field from the column layout: two blanks, the number
+// in 5, ten blanks, AIR in 9, ten blanks, WB in 9, eight blanks, DP in 9, eight
+// blanks, K/IR in 9, twelve blanks, RH in 9, nine blanks, time in 8, two blanks.
+std::string row(int no, const std::string& air, const std::string& wb, const std::string& dp,
+                const std::string& kir, const std::string& rh, const std::string& time) {
+    return "  " + pad(std::to_string(no), 5) + std::string(10, ' ') + pad(air, 9) + std::string(10, ' ') +
+           pad(wb, 9) + std::string(8, ' ') + pad(dp, 9) + std::string(8, ' ') + pad(kir, 9) +
+           std::string(12, ' ') + pad(rh, 9) + std::string(9, ' ') + pad(time, 8) + "  \r\n";
+}
+
+}  // namespace
+
+TEST(TextExport, EmptyRunIsTheHeaderLineAlone) {
+    auto rec = makeRecord({});
+    EXPECT_EQ(kv::exportText(rec->run), kHeader);
+}
+
+TEST(TextExport, ThreeRowsByteForByte) {
+    auto rec = makeRecord({{23.46f, 18.04f, -3.25f, 23.46f, 45.55f},
+                           {0.0f, -0.04f, 100.0f, -9000.0f, 0.0f},
+                           {-12.35f, 1234.5f, 7.0f, -12.37f, 99.99f}});
+    const std::string expected =
+        kHeader + row(1, "23.5C", "18.0C", "-3.2C", "23.4C", "45.5%RH", "07-27-07/07:40:35") +
+        row(2, "0.0C", "-0.0C", "100.0C", "----C", "0.0%RH", "07-27-07/07:40:40") +
+        row(3, "-12.4C", "1234.5C", "7.0C", "-12.3C", "100.0%RH", "07-27-07/07:40:45");
+    EXPECT_EQ(kv::exportText(rec->run), expected);
+}
+
+TEST(TextExport, FahrenheitConvertsTemperaturesButNotHumidity) {
+    auto rec = makeRecord({{20.0f, 25.0f, -40.0f, -9000.0f, 50.0f}}, 1, 1);
+    EXPECT_EQ(kv::exportText(rec->run),
+              kHeader + row(1, "68.0F", "77.0F", "-40.0F", "----F", "50.0%RH", "07-27-07/07:40:35"));
+}
+
+struct Cell {
+    const char* name;
+    int quantity;
+    float stored;
+    uint8_t unitFlag;
+    const char* shown;
+};
+
+class TextExportCell : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(TextExportCell, ShowsTheValueAsTheTableDoes) {
+    const Cell& c = GetParam();
+    kvtest::Row r{1, 1, 1, 1, 1};
+    float* f[5] = {&r.air, &r.wb, &r.dp, &r.kir, &r.rh};
+    *f[c.quantity] = c.stored;
+    auto rec = makeRecord({r}, 1, c.unitFlag);
+    const std::string text = kv::exportText(rec->run);
+    const std::string line = text.substr(kHeader.size());
+    // Columns end at fixed positions: 7, 26, 45, 62, 79, 100.
+    const std::size_t end[5] = {26, 45, 62, 79, 100};
+    const std::string cell = line.substr(end[c.quantity] - 9, 9);
+    EXPECT_EQ(cell, pad(c.shown, 9));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, TextExportCell,
+    ::testing::Values(Cell{"AirRoundsUp", 0, 23.46f, 0, "23.5C"}, Cell{"KirCutsDown", 3, 23.46f, 0, "23.4C"},
+                      Cell{"KirNegativeCutsTowardsZero", 3, -12.37f, 0, "-12.3C"},
+                      Cell{"KirAtThresholdIsNoReading", 3, -1000.0f, 0, "----C"},
+                      Cell{"KirJustAboveThreshold", 3, -999.9f, 0, "-999.9C"},
+                      Cell{"KirOverRange", 3, 505.0f, 0, "505.0C"},
+                      Cell{"KirFahrenheitCutAfterConversion", 3, 23.46f, 1, "74.2F"},
+                      Cell{"DewPointFahrenheit", 2, 0.0f, 1, "32.0F"},
+                      Cell{"HumidityNeverConverted", 4, 50.0f, 1, "50.0%RH"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextExport, RowTimeIsStartPlusIndexTimesInterval) {
+    auto rec = makeRecord({}, 5);
+    rec->run.count = 3;
+    const std::string text = kv::exportText(rec->run);
+    EXPECT_NE(text.find("07-27-07/07:40:45  \r\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 21), "07-27-07/07:40:45  \r\n");
+}
+
+TEST(TextExport, TimesCrossMidnightAndTheYear) {
+    auto rec = makeRecord({}, 3600);
+    rec->run.year = 2007; rec->run.month = 12; rec->run.day = 31; rec->run.hour = 23;
+    rec->run.minute = 30; rec->run.second = 0;
+    rec->run.count = 2;
+    const std::string text = kv::exportText(rec->run);
+    EXPECT_NE(text.find("12-31-07/23:30:00"), std::string::npos);
+    EXPECT_NE(text.find("01-01-08/00:30:00"), std::string::npos);
+}
+
+TEST(TextExport, TenThousandRowsHaveOneLineEach) {
+    auto rec = kvtest::makeRamp(10000);
+    const std::string text = kv::exportText(rec->run);
+    std::size_t lines = 0;
+    for (std::size_t p = 0; (p = text.find("\r\n", p)) != std::string::npos; p += 2) ++lines;
+    EXPECT_EQ(lines, 10001u);
+    EXPECT_NE(text.find("\r\n  10000          "), std::string::npos);
+}
+
+struct Naming { const char* data; const char* text; };
+
+class TextFileNaming : public ::testing::TestWithParam<Naming> {};
+
+TEST_P(TextFileNaming, SitsBesideTheDataFile) {
+    EXPECT_EQ(kv::textFilePathFor(GetParam().data), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, TextFileNaming,
+    ::testing::Values(Naming{"run.AsmDat", "run.txt"}, Naming{"run.dat", "run.dat.txt"},
+                      Naming{"/home/u/data/07-07-27 07.40.35.AsmDat", "/home/u/data/07-07-27 07.40.35.txt"},
+                      Naming{"/tmp/a.AsmDat/run", "/tmp/a.AsmDat/run.txt"},
+                      Naming{"/tmp/run.asmdat", "/tmp/run.asmdat.txt"},
+                      Naming{"/tmp/run.AsmDat.AsmDat", "/tmp/run.AsmDat.txt"},
+                      Naming{".AsmDat", ".txt"}));
+
+// The tool's formats.
+
+TEST(InfoJson, DescribesTheFile) {
+    auto rec = makeRecord({{1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}}, 5, 1);
+    rec->yGain = 50;
+    rec->yOffset = -2;
+    EXPECT_EQ(kv::infoJson(*rec),
+              "{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35\","
+              "\"interval\":5,\"gain\":50,\"offset\":-2}");
+}
+
+TEST(InfoJson, EscapesAStrangeUnitText) {
+    auto rec = makeRecord({});
+    rec->run.unitText = "\"\\\x01\xB0";
+    EXPECT_NE(kv::infoJson(*rec).find("\"unit\":\"\\\"\\\\\\u0001\\u00b0\""), std::string::npos);
+}
+
+TEST(ExportJson, HoldsTheInfoAndTheShownSamples) {
+    auto rec = makeRecord({{20, 10, 5, -9000, 50}, {21, 11, 6, 23.46f, 51}}, 5, 1);
+    const std::string j = kv::exportJson(*rec);
+    EXPECT_EQ(j.rfind("{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",", 0), 0u);
+    EXPECT_NE(j.find("\"data\":[{\"no\":1,\"time\":\"2007-07-27T07:40:35\",\"AIR\":68.0,\"WB\":50.0,"
+                     "\"DP\":41.0,\"K/IR\":null,\"RH\":50.0}"),
+              std::string::npos)
+        << j;
+    EXPECT_NE(j.find("\"time\":\"2007-07-27T07:40:40\",\"AIR\":69.8,\"WB\":51.8,\"DP\":42.8,\"K/IR\":74.2"),
+              std::string::npos)
+        << j;
+    EXPECT_EQ(j.substr(j.size() - 3), "}]}");
+}
+
+TEST(ExportCsv, HeaderRowThenIsoTimesAndShownValues) {
+    auto rec = makeRecord({{20, 10, 5, -9000, 50}, {21.04f, 11, 6, 23.46f, 51}}, 5);
+    EXPECT_EQ(kv::exportCsv(*rec),
+              "no,time,\"AIR (C)\",\"WB (C)\",\"DP (C)\",\"K/IR (C)\",\"RH (%RH)\"\n"
+              "1,2007-07-27T07:40:35,20.0,10.0,5.0,,50.0\n"
+              "2,2007-07-27T07:40:40,21.0,11.0,6.0,23.4,51.0\n");
+}

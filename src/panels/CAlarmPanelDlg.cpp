@@ -153,6 +153,8 @@ void CAlarmPanelDlg::paintEvent(QPaintEvent*) {
                 blink_[i].stop();
                 shown_[i] = kIdle;
             } else if (!blink_[i].isActive()) {
+                // Blank until the first tick paints it red.
+                shown_[i] = kBackground;
                 blink_[i].start(100, this);
             }
             p.fillRect(indicatorRect(q, high), shown_[i]);

@@ -123,7 +123,9 @@ void CGraphBarDlg::setTraces(const uint8_t (&pattern)[5]) {
     if (frame_->view()) frame_->view()->update();
 }
 
-void CGraphBarDlg::editYScale() {
+bool CGraphBarDlg::editYScale() {
     auto& run = frame_->model().run;
-    if (CYScaleDlg::edit(this, run.yOffset, run.yGain) && frame_->view()) frame_->view()->update();
+    if (!CYScaleDlg::edit(this, run.yOffset, run.yGain)) return false;
+    if (frame_->view()) frame_->view()->update();
+    return true;
 }

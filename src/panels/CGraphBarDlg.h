@@ -24,7 +24,8 @@ public:
     QPushButton* button(int i) const { return buttons_[i]; }
 
     // The Y Axis button's procedure: the Y scale dialog, then a redraw on OK.
-    void editYScale();
+    // Returns whether the graph was redrawn (false when the dialog was cancelled).
+    bool editYScale();
 
 protected:
     void timerEvent(QTimerEvent* e) override;

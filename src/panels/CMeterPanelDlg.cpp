@@ -69,7 +69,7 @@ CMeterPanelDlg::CMeterPanelDlg(CMainFrame* frame) : QFrame(frame), frame_(frame)
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(2, 2, 2, 2);
+    lay->setContentsMargins(0, 0, 0, 0);
     client_ = new MeterFace(frame, this);
     lay->addWidget(client_);
     frame->model().meter.backlight = 0;

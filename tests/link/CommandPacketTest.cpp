@@ -1,6 +1,8 @@
 // Commands to the meter: the initialisation command and every key, byte for byte.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "link/CommandPacket.h"
@@ -23,6 +25,7 @@ struct CommandCase {
     kv::Payload payload;
     const char* bytes;
 };
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
 
 class Commands : public ::testing::TestWithParam<CommandCase> {};
 

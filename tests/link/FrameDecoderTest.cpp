@@ -1,6 +1,8 @@
 // The meter frame: what is accepted, what is stored, what the display shows.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -90,6 +92,7 @@ struct ReadCase {
     std::function<std::vector<uint8_t>()> make;
     bool accepted;
 };
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<uint8_t> withByte(std::size_t i, uint8_t v) {
     auto b = kExample;
@@ -182,6 +185,7 @@ struct KirCase {
     const char* lower;
     const char* probe;
 };
+void PrintTo(const KirCase& c, std::ostream* os) { *os << c.name; }
 
 class KirCorrections : public ::testing::TestWithParam<KirCase> {};
 
@@ -232,6 +236,7 @@ struct LowerCase {
     float r;
     const char* text;
 };
+void PrintTo(const LowerCase& c, std::ostream* os) { *os << c.name; }
 
 class LowerReading : public ::testing::TestWithParam<LowerCase> {};
 
@@ -276,6 +281,7 @@ struct FlagCase {
     const char* battery;
     int backlight;
 };
+void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
 
 class Annunciators : public ::testing::TestWithParam<FlagCase> {};
 

@@ -1,6 +1,8 @@
 // Hex lines of a serial capture.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@ struct HexCase {
     std::vector<uint8_t> bytes;
     std::size_t column;
 };
+void PrintTo(const HexCase& c, std::ostream* os) { *os << c.name; }
 
 class HexLine : public ::testing::TestWithParam<HexCase> {};
 

@@ -2,6 +2,8 @@
 // the sample commit, driven with explicit times through a fake port.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -327,6 +329,7 @@ struct TimelineCase {
     bool running;       // run-in-progress at the end
     bool offline;
 };
+void PrintTo(const TimelineCase& c, std::ostream* os) { *os << c.name; }
 
 class RunTimeline : public Link, public ::testing::WithParamInterface<TimelineCase> {};
 

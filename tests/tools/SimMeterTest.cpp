@@ -2,6 +2,8 @@
 // program's bytes, how it answers keys, and that its frames decode sensibly.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -33,6 +35,7 @@ struct ParseCase {
     bool flushAtEnd;
     std::vector<std::string> lines;  // "C FF AA ...", "A 11", "R 01 02"
 };
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 class SimParser : public ::testing::TestWithParam<ParseCase> {};
 
@@ -141,6 +144,7 @@ struct OptionCase {
     const char* unit;
     const char* battery;
 };
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
 
 class SimOptionsDecode : public ::testing::TestWithParam<OptionCase> {};
 

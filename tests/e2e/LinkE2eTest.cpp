@@ -10,6 +10,7 @@
 
 #include "SimProcess.h"
 #include "link/CMSComm.h"
+#include "link/CommandPacket.h"
 #include "link/LinkEngine.h"
 
 namespace {
@@ -171,6 +172,42 @@ TEST_F(LinkE2e, AckAtMostOncePerSecondAndOnlyWhileFramesArrive) {
         EXPECT_GE(l.ms - last, 500) << "acks at " << last << " and " << l.ms << " ms";
         last = l.ms;
     }
+}
+
+TEST_F(LinkE2e, MeterAnswersKeysFromTheProgram) {
+    SimProcess sim({"--period", "100"});
+    ASSERT_TRUE(sim.start()) << sim.error().toStdString();
+    LiveLink link(sim.ptyPath());
+    ASSERT_TRUE(link.waitAccepted(2));
+    ASSERT_EQ(link.m.run.unitText, "C");
+    for (kv::Payload key : {kv::Payload{0x6B, 0x28, 0, 0, 0}, kv::Payload{0x6B, 0x16, 0, 0, 0},
+                            kv::Payload{0x6B, 0x1E, 0, 0, 0}}) {  // UNITS, AVG double-click, HOLDUP
+        const kv::Command c = kv::makeCommand(key);
+        link.comm.write(c.data(), c.size());
+    }
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return link.m.run.unitText == "F" && link.m.meter.backlight == 1 && link.m.meter.holdUpper == "HOLD"; },
+        20000));
+    EXPECT_TRUE(sim.waitForLog([&](const auto&) { return sim.count("FF AA 55 6B 28 00 00 00 93 00 FF") == 1; }, 20000));
+
+    const kv::Command off = kv::makeCommand({0x6B, 0x50, 0, 0, 0});  // POWEROFF
+    link.comm.write(off.data(), off.size());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.sinceFrame.elapsed() > 1500; }, 20000)) << "still sending";
+}
+
+TEST_F(LinkE2e, SimExitsCleanlyAfterItsFramesAndOnSigterm) {
+    SimProcess counted({"--period", "50", "--frames", "3"});
+    ASSERT_TRUE(counted.start()) << counted.error().toStdString();
+    ASSERT_TRUE(counted.process().waitForFinished(20000));
+    EXPECT_EQ(counted.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(counted.process().exitCode(), 0);
+
+    SimProcess endless({"--period", "50"});
+    ASSERT_TRUE(endless.start()) << endless.error().toStdString();
+    endless.process().terminate();
+    ASSERT_TRUE(endless.process().waitForFinished(20000));
+    EXPECT_EQ(endless.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(endless.process().exitCode(), 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -315,6 +316,14 @@ TEST_F(Link, WatchdogWatchesTheCurrentPort) {
     frame(0);
     EXPECT_EQ(m.link.waiting[7], 0);
     EXPECT_FALSE(kv::watchdogTick(m, port));
+}
+
+TEST(RunSettings, TypedValuesStayWithinWhatTheStoreHolds) {
+    const std::pair<int, int> rates[] = {{-5, 1}, {0, 1}, {1, 1}, {3600, 3600}, {3601, 3600}, {INT32_MAX, 3600}};
+    for (auto [in, out] : rates) EXPECT_EQ(kv::clampRate(in), out) << in;
+    const std::pair<int, int> counts[] = {{0, 1000},         {999, 1000},   {1000, 1000}, {5500, 5500},
+                                          {10000, 10000}, {10001, 10000}, {INT32_MIN, 1000}};
+    for (auto [in, out] : counts) EXPECT_EQ(kv::clampCount(in), out) << in;
 }
 
 // ---- a run at rate 1 on a timeline: frames, 1 s sample and ack ticks, 3 s watchdog ----

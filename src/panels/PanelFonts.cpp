@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace kv {
@@ -9,7 +10,10 @@ namespace kv {
 QFont panelFont(const QString& face, int height, int weight, int averageWidth) {
     QFont f(face);
     f.setStyleHint(QFont::SansSerif);
-    f.setWeight(static_cast<QFont::Weight>(weight));
+    // The light weights name faces that have no thin cut where the panels
+    // were drawn, so they showed at regular weight; a thin cut that fontconfig
+    // may find here would make the fields look disabled.
+    f.setWeight(static_cast<QFont::Weight>(std::max(weight, 400)));
     if (height < 0) {
         f.setPixelSize(-height);
     } else {

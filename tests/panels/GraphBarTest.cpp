@@ -85,6 +85,15 @@ INSTANTIATE_TEST_SUITE_P(Choices, YScaleDialog,
                                          ScaleCase{"EscCancels", 4, 8, false, 2, 20, false}),
                          [](const testing::TestParamInfo<ScaleCase>& i) { return std::string(i.param.name); });
 
+TEST_F(PanelTest, BarIgnoresEnterAndEsc) {
+    CGraphBarDlg* bar = frame().view()->graphBar();
+    frame().model().run.traces[1] = 0;
+    bar->button(5)->setFocus();  // Combine
+    for (Qt::Key k : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(bar->button(5), k);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(frame().model().run.traces[1], 0);
+}
+
 TEST_F(PanelTest, YScaleListsInTheirOrder) {
     CYScaleDlg d;
     QStringList offsets, gains;

@@ -133,11 +133,31 @@ bool layOutLevelZero(GraphState& g, const PlotGeometry& geo, const RunState& run
     return grew;
 }
 
-// Rebuilds zoom levels 1..L from the stored box fractions. Returns false when
-// a box has no width or height to scale by.
-bool rebuildLevels(GraphState& g, const PlotGeometry& geo, int n) {
+// One zoom level's mapping of plot-local positions: (v - shift) * scale / span.
+struct LevelMap {
+    float shiftX, spanX, shiftY, spanY;
+};
+
+// Applies levels 0..count-1 to a block of positions, in order. Each element
+// goes through exactly the operations it would level by level, so the result
+// is the same as building every level's table in turn.
+__attribute__((target_clones("avx2", "default")))
+void mapThroughLevels(float* __restrict v, int len, const LevelMap* maps, int count, bool xAxis, float scale) {
+    for (int k = 0; k < count; ++k) {
+        const float shift = xAxis ? maps[k].shiftX : maps[k].shiftY;
+        const float span = xAxis ? maps[k].spanX : maps[k].spanY;
+        for (int j = 0; j < len; ++j) v[j] = (v[j] - shift) * scale / span;
+    }
+}
+
+// Rebuilds zoom levels 1..L from the stored box fractions: the boxes and
+// ticks of every level, and the points of level L (what the paint, the
+// cursor and a further box read). Returns false when a box has no width or
+// height to scale by.
+bool rebuildLevels(GraphState& g, const PlotGeometry& geo, int n, const uint8_t* traces) {
     const int W = geo.W, H = geo.H;
     bool ok = true;
+    LevelMap maps[kZoomLevels];
     for (int k = 0; k < g.L; ++k) {
         const float x1 = static_cast<float>(geo.plotLeft + W * g.pressX[k]);
         const float x2 = static_cast<float>(geo.plotLeft + W * g.releaseX[k]);
@@ -155,20 +175,26 @@ bool rebuildLevels(GraphState& g, const PlotGeometry& geo, int n) {
                 g.tick[k][0] + (geo.plotBottom - bb + i * 0.1 * (bb - bt)) * span / H);
 
         if (br == bl || bb == bt) ok = false;
-        if (!ok || n < 1 || !g.points.allocated()) continue;
-        const float ax = bl - static_cast<float>(geo.plotLeft);
-        const float ay = bt - static_cast<float>(geo.plotTop);
-        const float wx = static_cast<float>(W), hy = static_cast<float>(H);
-        const float bw = br - bl, bh = bb - bt;
-        {
-            const float* __restrict src = g.xRecord(k);
-            float* __restrict dst = g.xRecord(k + 1);
-            for (int j = 0; j < n; ++j) dst[j] = (src[j] - ax) * wx / bw;
-        }
+        maps[k] = LevelMap{bl - static_cast<float>(geo.plotLeft), br - bl,
+                           bt - static_cast<float>(geo.plotTop), bb - bt};
+    }
+    if (!ok || n < 1 || g.L == 0 || !g.points.allocated()) return ok;
+
+    // Block by block through all levels, so the work stays in the cache.
+    constexpr int kBlock = 512;
+    float buf[kBlock];
+    const float wx = static_cast<float>(W), hy = static_cast<float>(H);
+    for (int j0 = 0; j0 < n; j0 += kBlock) {
+        const int len = std::min(kBlock, n - j0);
+        std::copy_n(g.xRecord(0) + j0, len, buf);
+        mapThroughLevels(buf, len, maps, g.L, true, wx);
+        std::copy_n(buf, len, g.xRecord(g.L) + j0);
         for (int q = 0; q < kQuantities; ++q) {
-            const float* __restrict src = g.yRecord(q, k);
-            float* __restrict dst = g.yRecord(q, k + 1);
-            for (int j = 0; j < n; ++j) dst[j] = (src[j] - ay) * hy / bh;
+            // A trace switched off is neither drawn nor read back.
+            if (traces[q] != 1) continue;
+            std::copy_n(g.yRecord(q, 0) + j0, len, buf);
+            mapThroughLevels(buf, len, maps, g.L, false, hy);
+            std::copy_n(buf, len, g.yRecord(q, g.L) + j0);
         }
     }
     return ok;
@@ -239,7 +265,7 @@ GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
     f.live = g.follow == 1;
     if (!f.live) {
         f.scrollRange = true;
-        const bool levelsOk = rebuildLevels(g, geo, n);
+        const bool levelsOk = rebuildLevels(g, geo, n, run.traces);
         bool spacing = false;
         if (f.plot && n > 1 && levelsOk) {
             f.x0 = g.xRecord(g.L)[0];

@@ -48,7 +48,8 @@ PlotGeometry plotGeometry(int clientWidth, int clientHeight);
 
 // Point tables: fixed size, allocated on first use and never freed. The x
 // position of a sample does not depend on its quantity, so one x table per
-// level serves all five traces.
+// level serves all five traces. A paint fills level 0 and the level in force;
+// the levels between are passed through on the way and not kept.
 struct PointTables {
     std::unique_ptr<float[]> xLive;     // kMaxSamples
     std::unique_ptr<float[]> yLive;     // kQuantities x kMaxSamples

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "GraphFixture.h"
 
@@ -203,6 +204,35 @@ TEST(Browse, LevelsAreRebuiltForANewSize) {
     const GraphFrame f = t.paint();
     EXPECT_FLOAT_EQ(t.g->boxRight[0], t.geo.plotLeft + t.geo.W / 2.0f);
     EXPECT_NEAR(f.dx, 2.0f * t.geo.W / static_cast<float>(t.g->browseCapacity - 1), 1e-3);
+}
+
+TEST(Browse, DeepLevelMatchesBuildingEveryLevelInTurn) {
+    GraphFixture t;
+    t.samples(3000, 0.0f);
+    for (int i = 0; i < 3000; ++i) {
+        t.doc->live[AIR][i] = 20.0f + (i % 37) * 0.7f;
+        t.doc->live[RH][i] = 40.0f + (i % 23) * 1.3f;
+    }
+    t.settle();
+    // Nested boxes, each a little inside and off-centre.
+    for (int k = 0; k < 12; ++k) {
+        t.drag(t.geo.plotLeft + 15, t.geo.plotTop + 9, t.geo.plotRight - 40, t.geo.plotBottom - 20);
+        t.paint();
+    }
+    ASSERT_EQ(t.g->L, 12);
+    std::vector<float> x(t.g->xRecord(0), t.g->xRecord(0) + 3000);
+    std::vector<float> y(t.g->yRecord(RH, 0), t.g->yRecord(RH, 0) + 3000);
+    const float W = static_cast<float>(t.geo.W), H = static_cast<float>(t.geo.H);
+    for (int k = 0; k < 12; ++k) {
+        const float ax = t.g->boxLeft[k] - t.geo.plotLeft, bw = t.g->boxRight[k] - t.g->boxLeft[k];
+        const float ay = t.g->boxTop[k] - t.geo.plotTop, bh = t.g->boxBottom[k] - t.g->boxTop[k];
+        for (float& v : x) v = (v - ax) * W / bw;
+        for (float& v : y) v = (v - ay) * H / bh;
+    }
+    for (int j = 0; j < 3000; j += 7) {
+        ASSERT_EQ(t.g->xRecord(12)[j], x[j]) << j;
+        ASSERT_EQ(t.g->yRecord(RH, 12)[j], y[j]) << j;
+    }
 }
 
 // ---- Cursor --------------------------------------------------------------------

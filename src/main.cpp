@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <clocale>
 
 #include "app/CMainFrame.h"
 
@@ -46,6 +47,8 @@ QString startSimulator(QProcess& sim, QString* error) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Qt adopts the user's locale; numbers in files, tables and on the meter are always "23.5".
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName("KV2047");
     QApplication::setApplicationVersion("1.0");
 

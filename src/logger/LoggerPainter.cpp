@@ -117,7 +117,7 @@ void LoggerPainter::paint(QImage& img, const Frame& f, const CoordTables& t, con
                 textAt(qp, f.timeLabel[e].x, f.timeLabel[e].y, QString::fromStdString(f.timeLabel[e].text));
         }
         for (const TextAt& lab : f.yLabels) textAt(qp, lab.x, lab.y, QString::fromStdString(lab.text));
-        readout(img, p, f.readoutText, f.readoutTime, nav.shown);
+        drawReadout(qp, p, f.readoutText, f.readoutTime, nav.shown);
     }
 
     qp.setFont(fontA_);
@@ -153,6 +153,11 @@ void LoggerPainter::readout(QImage& img, const PlotRect& p, const std::array<std
     qp.setBackgroundMode(Qt::OpaqueMode);
     qp.setBackground(qcolour(kBackground));
     qp.setPen(Qt::black);
+    drawReadout(qp, p, values, time, shown);
+}
+
+void LoggerPainter::drawReadout(QPainter& qp, const PlotRect& p, const std::array<std::string, kQuantities>& values,
+                                const std::string& time, const std::array<bool, kQuantities>& shown) const {
     qp.setFont(fontB_);
     const QString t = QString::fromStdString(time);
     for (int q = 0; q < kQuantities; ++q) {

@@ -4,6 +4,8 @@
 // draws straight onto it between paints (cursor line, rubber band, read-out).
 #include <QFont>
 #include <QImage>
+
+class QPainter;
 #include <cstdint>
 
 #include "logger/LoggerNav.h"
@@ -39,6 +41,8 @@ public:
     const QFont& fontB() const { return fontB_; }
 
 private:
+    void drawReadout(QPainter& qp, const PlotRect& p, const std::array<std::string, kQuantities>& values,
+                     const std::string& time, const std::array<bool, kQuantities>& shown) const;
     QFont fontA_, fontB_;
 };
 

@@ -4,3 +4,4 @@
 int cmdDecode(int argc, char** argv);
 int cmdInfo(int argc, char** argv);
 int cmdExport(int argc, char** argv);
+int cmdReport(int argc, char** argv);

@@ -9,6 +9,7 @@ const Entry kCommands[] = {
     {"decode", cmdDecode, "decode [FILE]            decode hex serial reads, one JSON object per read"},
     {"info", cmdInfo, "info FILE                describe a data file as JSON"},
     {"export", cmdExport, "export FILE [--format txt|csv|json] [-o OUT]"},
+    {"report", cmdReport, "report FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]"},
 };
 
 void usage(std::FILE* out) {

@@ -1,0 +1,119 @@
+// kv2047-tool report: the logger's "Test Report" of a data file, as a PDF.
+// Drawn by the same page routine as the Print commands, on an offscreen
+// platform, so no display is needed.
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "Commands.h"
+#include "ToolRead.h"
+#include "graph/ReportLayout.h"
+#include "graph/ReportPage.h"
+#include "logger/SetTable.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: kv2047-tool report FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]\n");
+    return 2;
+}
+
+// "AIR,RH" -> switches; false on an unknown or missing name.
+bool parseShown(const char* list, bool shown[kv::kQuantities]) {
+    for (int q = 0; q < kv::kQuantities; ++q) shown[q] = false;
+    std::string s(list);
+    if (s.empty()) {
+        std::fprintf(stderr, "kv2047-tool: report: --show needs quantities (AIR, WB, DP, K/IR, RH)\n");
+        return false;
+    }
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t comma = s.find(',', pos);
+        const std::string name = s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        int found = -1;
+        for (int q = 0; q < kv::kQuantities; ++q)
+            if (QByteArray(name.c_str()).compare(kv::kQuantityNames[q], Qt::CaseInsensitive) == 0) found = q;
+        if (found < 0) {
+            std::fprintf(stderr, "kv2047-tool: report: unknown quantity '%s' (use AIR, WB, DP, K/IR, RH)\n",
+                         name.c_str());
+            return false;
+        }
+        shown[found] = true;
+        if (comma == std::string::npos) return true;
+        pos = comma + 1;
+    }
+}
+
+}  // namespace
+
+int cmdReport(int argc, char** argv) {
+    const char* file = nullptr;
+    const char* outPath = nullptr;
+    bool shown[kv::kQuantities] = {true, true, true, true, true};
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-o") || !std::strcmp(argv[i], "--output")) {
+            if (++i >= argc || outPath) return usage();
+            outPath = argv[i];
+        } else if (!std::strcmp(argv[i], "--show")) {
+            if (++i >= argc) return usage();
+            if (!parseShown(argv[i], shown)) return 2;
+        } else if (argv[i][0] == '-' || file) {
+            return usage();
+        } else {
+            file = argv[i];
+        }
+    }
+    if (!file || !outPath || !*outPath) return usage();
+
+    auto rec = kv::makeRunRecord();
+    if (const int status = readForTool(file, *rec)) return status;
+    if (rec->run.count <= 0) {
+        std::fprintf(stderr, "kv2047-tool: %s: the run has no samples; there is nothing to report\n", file);
+        return 2;
+    }
+
+    // Only this command needs Qt; it must not need a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qargc = 1;
+    char name[] = "kv2047-tool";
+    char* qargv[] = {name, nullptr};
+    QGuiApplication app(qargc, qargv);
+
+    const kv::ReportData data = kv::loggerReportData(rec->run, rec->yGain, rec->yOffset,
+                                                     kv::logger::loggedStart(rec->run), shown, std::time(nullptr));
+    // An older file at the path stays as it was unless the whole report is written.
+    QSaveFile out(QString::fromLocal8Bit(outPath));
+    if (!out.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(out.errorString()));
+        return 1;
+    }
+    {
+        QPdfWriter pdf(&out);
+        pdf.setTitle(QString::fromLatin1(kv::kReportDocName));
+        pdf.setCreator(QStringLiteral("kv2047-tool"));
+        // A4 with narrow margins holds the 8.0 x 11.2 inch page at its full size.
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(3, 3, 3, 3),
+                                      QPageLayout::Millimeter));
+        QPainter p;
+        if (!p.begin(&pdf)) {
+            std::fprintf(stderr, "kv2047-tool: %s: the PDF could not be started\n", outPath);
+            out.cancelWriting();
+            return 1;
+        }
+        drawReport(p, QRectF(0, 0, pdf.width(), pdf.height()), pdf.logicalDpiX(), pdf.logicalDpiY(), data);
+        p.end();
+    }
+    if (!out.commit()) {
+        std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(out.errorString()));
+        return 1;
+    }
+    return 0;
+}

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "app/CMainFrame.h"
+#include "graph/PrintCommand.h"
 #include "link/CMSComm.h"
 #include "link/LinkEngine.h"
 #include "panels/CAlarmPanelDlg.h"
@@ -102,7 +103,10 @@ void CKVView::undoZoom() {
     frame_->updateCommandStates();
 }
 
-void CKVView::print() {}
+void CKVView::print() {
+    // The whole run on the unzoomed scale, whatever the screen shows.
+    printLiveReport(this, frame_->model());
+}
 
 QPoint CKVView::frameOffset() const {
     return mapTo(frame_, QPoint(0, 0)) - frame_->clientOrigin();

@@ -18,6 +18,7 @@
 
 #include "app/CMainFrame.h"
 #include "app/Model.h"
+#include "graph/PrintCommand.h"
 #include "panels/CYScaleDlg.h"
 #include "panels/PanelKeyFilter.h"
 #include "record/SaveCommand.h"
@@ -218,7 +219,8 @@ void CLoggerDlg::chooseYScale() {
 }
 
 void CLoggerDlg::print() {
-    // The test report of the shown run is printed by the report printer, still to come.
+    // The shown run with the viewer's own scale and switches; nothing for an empty run.
+    printLoggerReport(this, model_, shownStart_, nav_.shown.data());
 }
 
 void CLoggerDlg::chooseSet(int row) {

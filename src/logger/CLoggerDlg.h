@@ -43,7 +43,7 @@ public:
     void showQuantity(int q);
     // Y Axis: the Y scale dialog for the viewer's own gain and offset.
     void chooseYScale();
-    // Print: the report of the shown run (not available yet).
+    // Print: the test report of the shown run.
     void print();
     // Makes set `row` the shown run, as a double-click on its list row does.
     void chooseSet(int row);

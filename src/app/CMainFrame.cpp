@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -11,21 +12,24 @@
 #include <QTimer>
 #include <QTimerEvent>
 #include <QToolBar>
+#include <cstdio>
 #include <ctime>
 
 #include "app/CAboutBox.h"
 #include "app/HelpWindow.h"
+#include "app/Recovery.h"
 #include "app/ProfileFile.h"
 #include "app/Settings.h"
 #include "graph/CKVView.h"
 #include "link/CComPortDlg.h"
 #include "link/CMSComm.h"
 #include "link/CRunSetupDlg.h"
-// Interim: the logger viewer window arrives with its own header.
-class CLoggerDlg : public QWidget { public: explicit CLoggerDlg(QWidget* p) : QWidget(p, Qt::Window) { setWindowTitle("Graph"); } };
+#include "logger/CLoggerDlg.h"
 #include "panels/CAlarmPanelDlg.h"
 #include "panels/CGraphBarDlg.h"
 #include "panels/CMeterPanelDlg.h"
+#include "record/Capture.h"
+#include "record/RunJournal.h"
 #include "record/SaveCommand.h"
 
 namespace {
@@ -62,6 +66,29 @@ CMainFrame::CMainFrame(const AppOptions& opts, QWidget* parent) : QMainWindow(pa
 
     comm_ = new CMSComm(this);
     for (int n = 1; n <= 16; ++n) comm_->setDevice(n, QString::fromStdString(kv::readDeviceFor(ini, n)));
+    // DTR and RTS per port: "COMn DTR" / "COMn RTS" in [COMDevices], on unless 0.
+    for (int n = 1; n <= 16; ++n) {
+        const std::string com = "COM" + std::to_string(n);
+        comm_->setLineStates(n, ini.readInt("COMDevices", com + " DTR", 1) != 0,
+                             ini.readInt("COMDevices", com + " RTS", 1) != 0);
+    }
+    // The run journal lives beside a configuration folder that was asked for,
+    // else in the user's state folder.
+    const bool configGiven = !opts.configDir.isEmpty() || !qEnvironmentVariableIsEmpty("KV2047_CONFIG_DIR");
+    journalDir_ = journalFolder(configGiven ? configDir_ : QString());
+    journal_ = std::make_unique<kv::RunJournal>(QFile::encodeName(journalDir_).toStdString());
+    capture_ = std::make_unique<kv::CaptureFile>();
+    if (!opts.capture.isEmpty()) {
+        std::string error;
+        if (capture_->open(QFile::encodeName(opts.capture).toStdString(), &error)) {
+            comm_->tap = [this](bool incoming, const QByteArray& bytes) {
+                capture_->record(incoming, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                 static_cast<std::size_t>(bytes.size()));
+            };
+        } else {
+            std::fprintf(stderr, "kv2047: cannot write the capture: %s\n", error.c_str());
+        }
+    }
     if (!opts.port.isEmpty()) comm_->setDevice(model_.link.port, opts.port);
     connect(comm_, &CMSComm::commEvent, this, &CMainFrame::onCommEvent);
     connect(comm_, &CMSComm::portStateChanged, this, [this] {
@@ -81,9 +108,12 @@ CMainFrame::CMainFrame(const AppOptions& opts, QWidget* parent) : QMainWindow(pa
     // Menu and toolbar states follow the flags, as the framework's idle update would.
     auto* ui = new QTimer(this);
     connect(ui, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
+    connect(ui, &QTimer::timeout, this, &CMainFrame::followJournal);
     ui->start(100);
     updateCommandStates();
     view_->initialUpdate();
+    // Asked once the window is up, so the question has the program behind it.
+    QTimer::singleShot(0, this, &CMainFrame::offerRecovery);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -144,7 +174,9 @@ void CMainFrame::createMenus() {
     connect(fwOpen, &QAction::triggered, this, &CMainFrame::onFileOpen);
     QAction* fwSave = makeAction(this, "fwsave", "Save file");
     fwSave->setShortcut(QKeySequence("Ctrl+S"));
-    connect(fwSave, &QAction::triggered, this, [this] { saveDataFileInteractive(this, model_); });
+    connect(fwSave, &QAction::triggered, this, [this] {
+        if (saveDataFileInteractive(this, model_) && !model_.link.runInProgress) journal_->finish();
+    });
     addActions({fwNew, fwOpen, fwSave});
 }
 
@@ -234,6 +266,8 @@ void CMainFrame::onCommEvent(int code) {
     const auto fx = kv::serialEvent(model_, *comm_, code, reinterpret_cast<const uint8_t*>(data.constData()),
                                     static_cast<std::size_t>(data.size()), std::time(nullptr));
     if (fx.runStarted) view_->update();
+    if (fx.runStarted && model_.link.runInProgress && !journal_->begin(model_)) reportJournalError();
+    followJournal();
     if (fx.accepted) {
         if (fx.alarmsChanged) view_->alarmPanel()->repaintIndicators();
         refreshPanels();
@@ -273,6 +307,7 @@ void CMainFrame::onRun() {
 
 void CMainFrame::onStop() {
     kv::stopRun(model_);
+    followJournal();
     updateCommandStates();
 }
 
@@ -314,7 +349,31 @@ void CMainFrame::onOtherCom() {
     updateCommandStates();
 }
 
-bool CMainFrame::saveRun() { return saveRunInteractive(this, model_); }
+bool CMainFrame::saveRun() {
+    if (!saveRunInteractive(this, model_)) return false;
+    // A run still recording keeps its journal: the samples after this save need it.
+    if (!model_.link.runInProgress) journal_->finish();
+    return true;
+}
+
+void CMainFrame::onSampleCommitted() {
+    if (journal_->isOpen() && !journal_->adopted() && !journal_->append(model_)) reportJournalError();
+}
+
+void CMainFrame::followJournal() { journal_->follow(model_); }
+
+void CMainFrame::reportJournalError() {
+    statusBar()->showMessage(
+        QStringLiteral("The run journal could not be written: %1").arg(QString::fromStdString(journal_->error())),
+        10000);
+}
+
+void CMainFrame::offerRecovery() {
+    if (!::offerRecovery(this, model_, *journal_)) return;
+    view_->update();
+    refreshPanels();
+    updateCommandStates();
+}
 
 void CMainFrame::writeConfig() {
     QDir().mkpath(configDir_);
@@ -334,6 +393,8 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
             return;
         }
     }
+    // Saved, or the user chose not to: nothing is left to recover.
+    journal_->finish();
     comm_->closePort();
     e->accept();
 }

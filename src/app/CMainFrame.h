@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <memory>
 
 #include "app/Model.h"
 
@@ -14,6 +15,10 @@ class CMSComm;
 class CLoggerDlg;
 class QAction;
 class QLabel;
+namespace kv {
+class RunJournal;
+class CaptureFile;
+}
 
 struct AppOptions {
     QString port;        // --port DEVICE: device of the current port number
@@ -54,6 +59,13 @@ public:
 
     QAction* action(const char* name) const;
 
+    // The view's sample timer committed a sample: the run journal gets it.
+    void onSampleCommitted();
+    // Offers to recover a recording interrupted by a crash (asked once at start).
+    void offerRecovery();
+    QString journalDir() const { return journalDir_; }
+    kv::RunJournal& journal() { return *journal_; }
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
@@ -82,4 +94,10 @@ private:
     QBasicTimer ackTimer_;
     QString configDir_, configPath_;
     AppOptions opts_;
+    // Crash-safe recording and the serial capture.
+    void followJournal();
+    void reportJournalError();
+    std::unique_ptr<kv::RunJournal> journal_;
+    std::unique_ptr<kv::CaptureFile> capture_;
+    QString journalDir_;
 };

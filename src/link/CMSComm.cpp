@@ -1,6 +1,8 @@
 #include "link/CMSComm.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 
 #include "link/CommandPacket.h"
 
@@ -17,6 +19,8 @@ QString CMSComm::deviceFor(int portNumber) const {
     return devices_.value(portNumber, QStringLiteral("/dev/ttyUSB%1").arg(portNumber - 1));
 }
 
+void CMSComm::setLineStates(int portNumber, bool dtr, bool rts) { lineStates_[portNumber] = {dtr, rts}; }
+
 bool CMSComm::isOpen() const { return serial_.isOpen(); }
 
 void CMSComm::openPort(int portNumber) {
@@ -29,19 +33,35 @@ void CMSComm::openPort(int portNumber) {
         serial_.setDataBits(QSerialPort::Data8);
         serial_.setStopBits(QSerialPort::OneStop);
         serial_.setFlowControl(QSerialPort::NoFlowControl);
-        if (serial_.open(QIODevice::ReadWrite)) {
+        inOpen_ = true;
+        const bool opened = serial_.open(QIODevice::ReadWrite);
+        if (opened) {
             serial_.clear(QSerialPort::Input);
+            const auto lines = lineStates_.value(portNumber, {true, true});
+            serial_.setDataTerminalReady(lines.first);
+            serial_.setRequestToSend(lines.second);
+        }
+        inOpen_ = false;
+        if (opened) {
             lastError_.clear();
         } else {
-            const QString dev = serial_.portName();
+            // The path as configured: portName() drops its "/dev/".
+            const QString dev = deviceFor(portNumber);
             switch (serial_.error()) {
             case QSerialPort::DeviceNotFoundError:
                 lastError_ = QStringLiteral("%1: no such device").arg(dev);
                 break;
             case QSerialPort::PermissionError:
-                lastError_ = QFileInfo::exists(dev)
-                                 ? QStringLiteral("%1: permission denied or device busy (join the dialout group)").arg(dev)
-                                 : QStringLiteral("%1: no such device").arg(dev);
+                // Qt reports a refused open and a port in use alike; the file's
+                // access rights tell them apart.
+                if (!QFileInfo::exists(dev))
+                    lastError_ = QStringLiteral("%1: no such device").arg(dev);
+                else if (::access(QFile::encodeName(dev).constData(), R_OK | W_OK) != 0)
+                    lastError_ = QStringLiteral("%1: permission denied (join the dialout group: "
+                                                "sudo adduser $USER dialout, then log in again)")
+                                     .arg(dev);
+                else
+                    lastError_ = QStringLiteral("%1: device busy (another program is using it)").arg(dev);
                 break;
             default:
                 lastError_ = QStringLiteral("%1: %2").arg(dev, serial_.errorString());
@@ -87,9 +107,13 @@ void CMSComm::onReadyRead() {
 
 void CMSComm::onError(QSerialPort::SerialPortError e) {
     if (e == QSerialPort::NoError) return;
+    if (inOpen_) {
+        if (serial_.isOpen()) serial_.clearError();
+        return;
+    }
     if (e == QSerialPort::ResourceError) {
         // The device went away; the watchdog re-opens it.
-        lastError_ = QStringLiteral("%1: device disconnected").arg(serial_.portName());
+        lastError_ = QStringLiteral("%1: device disconnected").arg(deviceFor(port_));
         serial_.clearError();
         serial_.close();
         emit portStateChanged();

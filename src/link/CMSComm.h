@@ -20,6 +20,9 @@ public:
     // COMn -> device path; the default is /dev/ttyUSB<n-1>.
     void setDevice(int portNumber, const QString& path);
     QString deviceFor(int portNumber) const;
+    // DTR and RTS as COMn sets them when it opens (some meter cables take their
+    // power from them); both on unless set otherwise.
+    void setLineStates(int portNumber, bool dtr, bool rts);
 
     // kv::PortIO
     bool isOpen() const override;
@@ -49,6 +52,11 @@ private:
 
     QSerialPort serial_;
     QMap<int, QString> devices_;
+    QMap<int, QPair<bool, bool>> lineStates_;   // port -> DTR, RTS
+    // While opening, errors belong to the open (which says why it failed) or
+    // to DTR and RTS (a port without modem lines, a pty, refuses them); they
+    // are not raised as events.
+    bool inOpen_ = false;
     int port_ = 1;
     QString lastError_;
 };

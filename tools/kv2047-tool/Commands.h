@@ -5,3 +5,5 @@ int cmdDecode(int argc, char** argv);
 int cmdInfo(int argc, char** argv);
 int cmdExport(int argc, char** argv);
 int cmdReport(int argc, char** argv);
+int cmdRecord(int argc, char** argv);
+int cmdRecover(int argc, char** argv);

@@ -82,7 +82,9 @@ void usage(std::FILE* out) {
                  "usage: kv2047-tool decode [FILE]\n"
                  "Reads one serial read per line as hexadecimal bytes (spaces optional; blank\n"
                  "lines and lines starting with # are skipped) from FILE or standard input,\n"
-                 "decodes them in order and prints one JSON object per read.\n");
+                 "decodes them in order and prints one JSON object per read.\n"
+                 "Captures of kv2047 --capture are read as they are: the timestamp and RX\n"
+                 "(read from the meter) lead each line, and TX lines (written to it) are skipped.\n");
 }
 
 }  // namespace

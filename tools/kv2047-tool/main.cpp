@@ -10,6 +10,8 @@ const Entry kCommands[] = {
     {"info", cmdInfo, "info FILE                describe a data file as JSON"},
     {"export", cmdExport, "export FILE [--format txt|csv|json] [-o OUT]"},
     {"report", cmdReport, "report FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]"},
+    {"record", cmdRecord, "record --port DEVICE --rate SECONDS --count N -o FILE.AsmDat [--capture FILE]"},
+    {"recover", cmdRecover, "recover -o FILE.AsmDat [--journal FILE.kvj]  write out an interrupted recording"},
 };
 
 void usage(std::FILE* out) {

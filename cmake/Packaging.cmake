@@ -1,0 +1,37 @@
+# Installed like a Linux desktop program, and a Debian package of it.
+#
+#   cmake --install build --prefix /usr       programs, manual, desktop entry, icon, README
+#   cpack --config build/CPackConfig.cmake    kv2047_<version>_<arch>.deb (run from the build folder)
+#
+# The programs go to bin/ (top-level CMakeLists.txt), the manual to
+# share/kv2047/help (src/res/help), the rest from here.
+include(GNUInstallDirs)
+
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/kv2047.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/src/res/artwork/kv2047.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "kv2047")
+set(CPACK_PACKAGE_VENDOR "KV2047")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop companion of the KV2047 environmental meter")
+set(CPACK_PACKAGE_DESCRIPTION "Shows the KV2047 meter live over its serial line, records runs with a \
+real-time graph, saves them as AsmDat files with a text table, opens stored runs in a logger viewer \
+and prints test reports. Includes kv2047-tool (headless recording, decoding, export) and kv2047-sim \
+(a simulated meter on a pseudo-terminal).")
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "KV2047 developers <kv2047@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION "electronics")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# The Qt runtime packages follow from the programs' libraries (dpkg-shlibdeps);
+# the platform plugins and the SVG image plugin are loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+include(CPack)

@@ -139,10 +139,18 @@ void CKVView::timerEvent(QTimerEvent* e) {
 }
 
 void CKVView::paintEvent(QPaintEvent* e) {
-    const bool overlayOnly = back_.size() == size() && !overlay_.isEmpty() &&
-                             (e->region() - overlay_).isEmpty();
+    // Three kinds of paint: the xor overlays just drawn into the back buffer;
+    // a repaint asked for by invalidating the view, which always takes in the
+    // whole plot; and parts uncovered by the panels above the view, which
+    // the back buffer still holds as they are.
+    bool render = back_.size() != size();
+    if (!render && !(!overlay_.isEmpty() && (e->region() - overlay_).isEmpty())) {
+        const kv::PlotGeometry geo = plotGeometry();
+        const QRect plot(geo.plotLeft, geo.plotTop, geo.W, geo.H);
+        render = !geo.hasPlot() || (QRegion(plot) - e->region()).isEmpty();
+    }
     overlay_ = QRegion();
-    if (!overlayOnly) renderGraph();
+    if (render) renderGraph();
     QPainter p(this);
     p.drawImage(e->rect(), back_, e->rect());
 }

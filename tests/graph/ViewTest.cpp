@@ -200,4 +200,17 @@ TEST_F(View, CursorReadOutAndXorLine) {
         EXPECT_EQ(moved.pixel(at.x(), y), before.pixel(at.x(), y)) << y;
 }
 
+TEST_F(View, PanelRepaintAboveTheViewLeavesNoCursorBehind) {
+    run(60);
+    const QImage before = picture();
+    const QPoint at = plotPoint(200, 50);
+    QTest::mouseMove(view, at);
+    // A panel over the view repaints itself: the view beneath is painted in part.
+    view->repaint(QRect(0, 0, 200, 60));
+    QTest::mouseMove(view, at + QPoint(40, 0));
+    const QImage moved = screenImage();
+    for (int y = at.y() - 20; y < at.y() + 20; ++y)
+        EXPECT_EQ(moved.pixel(at.x(), y), before.pixel(at.x(), y)) << y;
+}
+
 }  // namespace

@@ -7,6 +7,10 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+#include <memory>
 #include <clocale>
 
 #include "app/CMainFrame.h"
@@ -43,6 +47,34 @@ QString startSimulator(QProcess& sim, QString* error) {
     return QString::fromLocal8Bit(sim.readLine()).trimmed();
 }
 
+// KV2047_STARTUP_PROBE=MS, for start-up measurements (scripts/bench): once
+// the main window has been painted for the first time, prints the wall-clock
+// time to standard error and quits MS milliseconds later (0 when not a number).
+class StartupProbe : public QObject {
+public:
+    explicit StartupProbe(int lingerMs) : lingerMs_(lingerMs) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            // Runs after the whole window's paint is done.
+            QTimer::singleShot(0, this, [this] {
+                timespec ts{};
+                clock_gettime(CLOCK_REALTIME, &ts);
+                std::fprintf(stderr, "kv2047: first paint at %lld.%09ld\n", static_cast<long long>(ts.tv_sec),
+                             ts.tv_nsec);
+                QTimer::singleShot(lingerMs_, qApp, &QCoreApplication::quit);
+            });
+        }
+        return false;
+    }
+
+private:
+    int lingerMs_;
+    bool seen_ = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,9 +108,13 @@ int main(int argc, char** argv) {
         if (opts.port.isEmpty()) QMessageBox::warning(nullptr, "KV2047", error);
     }
 
+    std::unique_ptr<StartupProbe> probe;
+    if (qEnvironmentVariableIsSet("KV2047_STARTUP_PROBE"))
+        probe = std::make_unique<StartupProbe>(qEnvironmentVariableIntValue("KV2047_STARTUP_PROBE"));
     int rc;
     {
         CMainFrame w(opts);
+        if (probe) w.installEventFilter(probe.get());
         // Without a window manager "maximised" means nothing: fill the screen ourselves.
         if (QScreen* screen = QGuiApplication::primaryScreen()) w.setGeometry(screen->availableGeometry());
         w.showMaximized();

@@ -85,8 +85,15 @@ void CKVView::initialUpdate() {
     watchdogTimer_.start(3000, this);
 }
 
+QRect CKVView::frameClient() const {
+    // The main window below its menu bar, status bar included: the panels'
+    // places leave room for the status bar at the bottom themselves (the
+    // readings panel ends 20 pixels above the bottom).
+    return QRect(0, 0, frame_->width(), frame_->height() - frame_->clientOrigin().y());
+}
+
 void CKVView::layoutPanels() {
-    const QRect c = frame_->clientRect();
+    const QRect c = frameClient();
     const int left = c.left(), top = c.top(), right = c.right() + 1, bottom = c.bottom() + 1;
     frame_->placePanel(graphBar_, left + 228, top + 30, right - left - 230, 95);
     if (bottom - 120 > top + 142) frame_->placePanel(alarmPanel_, left + 228, bottom - 170, right - left - 230, 150);
@@ -178,7 +185,7 @@ void CKVView::renderGraph() {
 
     QPainter p(&back_);
     const QPoint off = frameOffset();
-    const QRect fc = frame_->clientRect();
+    const QRect fc = frameClient();
     const int fRight = fc.width(), fBottom = fc.height();
     // The main window's own strips lie under the view here; the view paints them.
     p.translate(-off);

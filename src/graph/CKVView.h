@@ -68,6 +68,8 @@ private:
     void showOverlay(const QRect& r);
     // The view's origin in the main window's client coordinates.
     QPoint frameOffset() const;
+    // The main window's client rectangle that the layout and its strips go by.
+    QRect frameClient() const;
     void onScrollValue(int value);
     void setScrollBarQuietly(int min, int max, int value, bool setValue);
 

@@ -29,9 +29,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "KV2047 developers <kv2047@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION "electronics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-# The Qt runtime packages follow from the programs' libraries (dpkg-shlibdeps);
-# the platform plugins and the SVG image plugin are loaded at run time.
+# The Qt runtime packages follow from the programs' libraries (dpkg-shlibdeps):
+# libqt6gui6 brings the xcb platform plugin and libqt6svg6 the SVG icon plugins.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 include(CPack)

@@ -187,7 +187,10 @@ TEST(JournalChild, DesktopRunUntilKilled) {
 }
 
 TEST(FrameWithSim, KilledDesktopRunIsOfferedForRecoveryWithAllItsSamples) {
-    constexpr int kSamples = 5;
+    // Five keeps the test short; KV_JOURNAL_KILL_AFTER=20 runs the longer case by hand.
+    const int kSamples = qEnvironmentVariableIsSet("KV_JOURNAL_KILL_AFTER")
+                             ? qEnvironmentVariableIntValue("KV_JOURNAL_KILL_AFTER")
+                             : 5;
     QTemporaryDir dir;
     kvtest::SimProcess sim({"--period", "200"});
     ASSERT_TRUE(sim.start()) << sim.error().toStdString();
@@ -212,7 +215,7 @@ TEST(FrameWithSim, KilledDesktopRunIsOfferedForRecoveryWithAllItsSamples) {
                 }
             return child.state() == QProcess::NotRunning;
         },
-        40000);
+        40000 + kSamples * 1500);
     ::kill(pid_t(child.processId()), SIGKILL);
     child.waitForFinished(5000);
     ASSERT_TRUE(reached && !journal.isEmpty()) << "the child recorded no journal";

@@ -11,7 +11,7 @@ const Entry kCommands[] = {
     {"export", cmdExport, "export FILE [--format txt|csv|json] [-o OUT]"},
     {"report", cmdReport, "report FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]"},
     {"record", cmdRecord, "record --port DEVICE --rate SECONDS --count N -o FILE.AsmDat [--capture FILE]"},
-    {"recover", cmdRecover, "recover -o FILE.AsmDat [--journal FILE.kvj]  write out an interrupted recording"},
+    {"recover", cmdRecover, "recover -o FILE.AsmDat [--journal FILE.kvj]"},
 };
 
 void usage(std::FILE* out) {

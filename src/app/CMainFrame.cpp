@@ -82,8 +82,10 @@ CMainFrame::CMainFrame(const AppOptions& opts, QWidget* parent) : QMainWindow(pa
         std::string error;
         if (capture_->open(QFile::encodeName(opts.capture).toStdString(), &error)) {
             comm_->tap = [this](bool incoming, const QByteArray& bytes) {
-                capture_->record(incoming, reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                 static_cast<std::size_t>(bytes.size()));
+                // A write to a port that is not open never reached the line.
+                if (incoming || comm_->isOpen())
+                    capture_->record(incoming, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                     static_cast<std::size_t>(bytes.size()));
             };
         } else {
             std::fprintf(stderr, "kv2047: cannot write the capture: %s\n", error.c_str());

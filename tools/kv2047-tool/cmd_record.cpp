@@ -115,8 +115,10 @@ public:
                 return 1;
             }
             comm_.tap = [this](bool incoming, const QByteArray& bytes) {
-                capture_.record(incoming, reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                static_cast<std::size_t>(bytes.size()));
+                // A write to a port that is not open never reached the line.
+                if (incoming || comm_.isOpen())
+                    capture_.record(incoming, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                    static_cast<std::size_t>(bytes.size()));
             };
         }
         if (const auto left = kv::findUnfinishedJournals(journal_.dir()); !left.empty())

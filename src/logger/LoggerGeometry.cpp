@@ -67,21 +67,33 @@ void computeZoomLevels(CoordTables& t, const PlotRect& p, int n, ZoomBox* boxes,
     t.allocate();
     n = std::clamp(n, 0, kMaxSamples);
     level = std::clamp(level, 0, kMaxLevel);
+    const float left = p.left, top = p.top, w = p.w, h = p.h, bottom = p.bottom;
     for (int j = 0; j < level; ++j) {
         ZoomBox& b = boxes[j];
         normalise(b);
-        const float bw = b.xA - b.xB, bh = b.yA - b.yB;
-        const float* xs = t.x(j);
-        float* xd = t.x(j + 1);
-        for (int i = 0; i < n; ++i) xd[i] = p.left + (xs[i] - b.xB) * p.w / bw;
-        for (int q = 0; q < kQuantities; ++q) {
-            const float* ys = t.y(j, q);
-            float* yd = t.y(j + 1, q);
-            for (int i = 0; i < n; ++i) yd[i] = p.top + (ys[i] - b.yB) * p.h / bh;
-        }
+        const float bh = b.yA - b.yB;
         const float v0 = t.v(j, 0), span = t.v(j, 10) - t.v(j, 0);
         for (int m = 0; m < kLabelLines; ++m)
-            t.v(j + 1, m) = v0 + (static_cast<float>(m) * bh / 10.0f + (p.bottom - b.yA)) * span / p.h;
+            t.v(j + 1, m) = v0 + (static_cast<float>(m) * bh / 10.0f + (bottom - b.yA)) * span / h;
+    }
+    // Level by level within blocks of samples, so that each level is built
+    // from the previous one while it is still in the cache.
+    constexpr int kBlock = 512;
+    for (int i0 = 0; i0 < n; i0 += kBlock) {
+        const int count = std::min(kBlock, n - i0);
+        for (int j = 0; j < level; ++j) {
+            const ZoomBox& b = boxes[j];
+            // The box's scale once per level: a multiplication per sample, not a division.
+            const float xB = b.xB, xScale = w / (b.xA - b.xB), yB = b.yB, yScale = h / (b.yA - b.yB);
+            const float* xs = t.x(j) + i0;
+            float* xd = t.x(j + 1) + i0;
+            for (int i = 0; i < count; ++i) xd[i] = left + (xs[i] - xB) * xScale;
+            for (int q = 0; q < kQuantities; ++q) {
+                const float* ys = t.y(j, q) + i0;
+                float* yd = t.y(j + 1, q) + i0;
+                for (int i = 0; i < count; ++i) yd[i] = top + (ys[i] - yB) * yScale;
+            }
+        }
     }
 }
 

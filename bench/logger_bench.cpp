@@ -1,0 +1,147 @@
+// Paint cost of the logger viewer for a 10010-sample run at the viewer's
+// size: the whole run, and zoom level 99 (all 99 levels rebuilt each paint).
+// Side by side: QCustomPlot replotting the same five traces into a plot of
+// the same size.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <cmath>
+
+#include "app/Model.h"
+#include "logger/CLoggerDlg.h"
+#include "logger/LoggerNav.h"
+#include "logger/LoggerPainter.h"
+#include "record/LocalTime.h"
+
+#ifdef KV_HAVE_QCUSTOMPLOT
+#include <qcustomplot.h>
+#endif
+
+using namespace kv::logger;
+
+namespace {
+
+constexpr int kWidth = CLoggerDlg::kWidth, kHeight = CLoggerDlg::kHeight;
+
+void fillRun(kv::LoggedRun& r, int n) {
+    r.count = n;
+    r.interval = 5;
+    r.year = 2007; r.month = 7; r.day = 27; r.hour = 7; r.minute = 40; r.second = 35;
+    r.unitText = "C";
+    for (int i = 0; i < n; ++i) {
+        const float t = static_cast<float>(i) * 0.01f;
+        r.samples[i * 5 + 0] = 22.0f + 5.0f * std::sin(t);
+        r.samples[i * 5 + 1] = 15.0f + 3.0f * std::sin(t * 1.3f);
+        r.samples[i * 5 + 2] = 10.0f + 2.0f * std::cos(t);
+        r.samples[i * 5 + 3] = (i % 97 < 10) ? kv::kNoKir : 30.0f + 8.0f * std::sin(t * 0.7f);
+        r.samples[i * 5 + 4] = 55.0f + 10.0f * std::cos(t * 0.5f);
+    }
+}
+
+struct Scene {
+    std::unique_ptr<kv::LoggedRun> run = std::make_unique<kv::LoggedRun>();
+    CoordTables tables;
+    Nav nav;
+    PlotRect plot = plotRect(kWidth, kHeight);
+    LoggerPainter painter;
+    QImage image{kWidth, kHeight, QImage::Format_RGB32};
+    std::time_t start = 0;
+    int32_t gain = 10, offset = 0;
+
+    Scene() {
+        fillRun(*run, kv::kMaxSamples);
+        start = kv::makeLocal({2007, 7, 27, 7, 40, 35});
+    }
+    void paint() {
+        const Frame f = prepareFrame(tables, nav, plot, *run, start, gain, offset, true);
+        painter.paint(image, f, tables, nav);
+    }
+    // 99 boxes, each a little inside the plot, accepted one after the other.
+    void zoomTo99() {
+        gain = 500;
+        offset = -5;
+        paint();
+        for (int k = 0; k < kMaxLevel; ++k) {
+            press(nav, plot, 320, 100);
+            move(nav, plot, tables, *run, start, true, 860, 520);
+            release(nav, plot, tables, run->count, true, 860, 520);
+            paint();
+        }
+    }
+};
+
+void BM_LoggerPaintWholeRun(benchmark::State& state) {
+    Scene s;
+    for (auto _ : state) s.paint();
+    state.SetLabel("10010 samples, 5 traces");
+}
+BENCHMARK(BM_LoggerPaintWholeRun)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_LoggerPaintZoomLevel99(benchmark::State& state) {
+    Scene s;
+    s.zoomTo99();
+    if (s.nav.level != kMaxLevel) state.SkipWithError("did not reach zoom level 99");
+    for (auto _ : state) s.paint();
+    std::string label = "level ";
+    label += std::to_string(s.nav.level);
+    state.SetLabel(label);
+}
+BENCHMARK(BM_LoggerPaintZoomLevel99)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The window itself: paint into its back buffer and copy it to the window.
+void BM_LoggerWindowRepaint(benchmark::State& state) {
+    kv::Model model;
+    fillRun(model.doc->logged, kv::kMaxSamples);
+    model.run.newRun = 1;
+    CLoggerDlg dlg(model);
+    dlg.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        dlg.repaint();
+    }
+}
+BENCHMARK(BM_LoggerWindowRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+#ifdef KV_HAVE_QCUSTOMPLOT
+// QCustomPlot replotting the same five traces into a plot of the same size.
+void BM_QCustomPlotSameTraces(benchmark::State& state) {
+    Scene s;
+    const int n = s.run->count;
+    QCustomPlot plot;
+    plot.resize(static_cast<int>(s.plot.w), static_cast<int>(s.plot.h));
+    plot.setBackground(Qt::black);
+    QVector<double> keys(n);
+    for (int i = 0; i < n; ++i) keys[i] = i;
+    for (int q = 0; q < kv::kQuantities; ++q) {
+        QCPGraph* g = plot.addGraph();
+        QVector<double> values(n);
+        for (int i = 0; i < n; ++i) values[i] = s.run->samples[i * 5 + q];
+        g->setData(keys, values, true);
+        g->setPen(QPen(QColor::fromRgb(kTraceColour[q]), 0));
+        g->setAdaptiveSampling(state.range(0) != 0);
+    }
+    plot.xAxis->setRange(0, n - 1);
+    plot.yAxis->setRange(0, 100);
+    plot.show();
+    QApplication::processEvents();
+    QImage target(plot.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        plot.replot(QCustomPlot::rpQueuedRefresh);
+        plot.render(&target, QPoint(), QRegion(), QWidget::RenderFlags());
+    }
+    state.SetLabel(state.range(0) ? "adaptive sampling" : "no adaptive sampling");
+}
+BENCHMARK(BM_QCustomPlotSameTraces)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

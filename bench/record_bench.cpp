@@ -1,0 +1,145 @@
+// Data file and text table of the largest run: encoding, decoding, the file
+// round trip through the disk, and the text export of 10000 rows.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "record/DataFile.h"
+#include "record/TextExport.h"
+
+namespace {
+
+std::unique_ptr<kv::RunRecord> bigRun(int n) {
+    auto rec = kv::makeRunRecord();
+    kv::LoggedRun& r = rec->run;
+    r.count = n;
+    r.interval = 5;
+    r.year = 2007; r.month = 7; r.day = 27; r.hour = 7; r.minute = 40; r.second = 35;
+    for (int i = 0; i < n; ++i) {
+        const float t = static_cast<float>(i) * 0.01f;
+        r.samples[i * 5 + 0] = 22.0f + 5.0f * std::sin(t);
+        r.samples[i * 5 + 1] = 15.0f + 3.0f * std::sin(t * 1.3f);
+        r.samples[i * 5 + 2] = 10.0f + 2.0f * std::cos(t);
+        r.samples[i * 5 + 3] = (i % 97 < 10) ? kv::kNoKir : 30.0f + 8.0f * std::sin(t * 0.7f);
+        r.samples[i * 5 + 4] = 55.0f + 10.0f * std::cos(t * 0.5f);
+    }
+    return rec;
+}
+
+std::string scratchPath() {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir ? dir : "/tmp") + "/kv2047-record-bench.AsmDat";
+}
+
+void BM_EncodeDataFile(benchmark::State& state) {
+    auto rec = bigRun(kv::kMaxSamples);
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        kv::encodeDataFile(*rec, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(out.size()));
+}
+BENCHMARK(BM_EncodeDataFile)->Unit(benchmark::kMicrosecond);
+
+void BM_ParseDataFile(benchmark::State& state) {
+    const std::string bytes = kv::encodeDataFile(*bigRun(kv::kMaxSamples));
+    auto rec = kv::makeRunRecord();
+    for (auto _ : state) {
+        const kv::ReadResult r =
+            kv::parseDataFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), *rec);
+        if (!r.ok()) state.SkipWithError(r.message.c_str());
+        benchmark::DoNotOptimize(rec->run.samples.data());
+    }
+}
+BENCHMARK(BM_ParseDataFile)->Unit(benchmark::kMicrosecond);
+
+// Writing as Save does, to a file on disk (without forcing it to the platter).
+void BM_WriteDataFileToDisk(benchmark::State& state) {
+    auto rec = bigRun(kv::kMaxSamples);
+    const std::string path = scratchPath();
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        kv::encodeDataFile(*rec, out);
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(out.data(), 1, out.size(), f) != out.size()) state.SkipWithError("write failed");
+        if (f) std::fclose(f);
+    }
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_WriteDataFileToDisk)->Unit(benchmark::kMicrosecond);
+
+// Writing a new file, as a first Save to a fresh name does; the file from the
+// previous iteration is removed outside the timing.
+void BM_WriteNewDataFile(benchmark::State& state) {
+    auto rec = bigRun(kv::kMaxSamples);
+    const std::string path = scratchPath();
+    std::string out;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::remove(path.c_str());
+        state.ResumeTiming();
+        out.clear();
+        kv::encodeDataFile(*rec, out);
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(out.data(), 1, out.size(), f) != out.size()) state.SkipWithError("write failed");
+        if (f) std::fclose(f);
+    }
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_WriteNewDataFile)->Unit(benchmark::kMicrosecond);
+
+// Replacing an older file the way Save does: a temporary file renamed over it.
+void BM_ReplaceDataFile(benchmark::State& state) {
+    auto rec = bigRun(kv::kMaxSamples);
+    const std::string path = scratchPath(), tmp = path + ".tmp";
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        kv::encodeDataFile(*rec, out);
+        std::FILE* f = std::fopen(tmp.c_str(), "wb");
+        if (!f || std::fwrite(out.data(), 1, out.size(), f) != out.size()) state.SkipWithError("write failed");
+        if (f) std::fclose(f);
+        if (std::rename(tmp.c_str(), path.c_str()) != 0) state.SkipWithError("rename failed");
+    }
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_ReplaceDataFile)->Unit(benchmark::kMicrosecond);
+
+// Reading as Download does: open, read, decode into a temporary record.
+void BM_ReadDataFileFromDisk(benchmark::State& state) {
+    const std::string path = scratchPath();
+    const std::string bytes = kv::encodeDataFile(*bigRun(kv::kMaxSamples));
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    auto rec = kv::makeRunRecord();
+    for (auto _ : state) {
+        const kv::ReadResult r = kv::readDataFile(path, *rec);
+        if (!r.ok()) state.SkipWithError(r.message.c_str());
+        benchmark::DoNotOptimize(rec->run.samples.data());
+    }
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_ReadDataFileFromDisk)->Unit(benchmark::kMicrosecond);
+
+void BM_ExportText(benchmark::State& state) {
+    auto rec = bigRun(static_cast<int>(state.range(0)));
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        kv::exportText(rec->run, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetLabel(std::to_string(state.range(0)) + " rows");
+}
+BENCHMARK(BM_ExportText)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -141,7 +141,13 @@ struct LevelMap {
 // Applies levels 0..count-1 to a block of positions, in order. Each element
 // goes through exactly the operations it would level by level, so the result
 // is the same as building every level's table in turn.
-__attribute__((target_clones("avx2", "default")))
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KV_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define KV_WIDE_VECTORS
+#endif
+
+KV_WIDE_VECTORS
 void mapThroughLevels(float* __restrict v, int len, const LevelMap* maps, int count, bool xAxis, float scale) {
     for (int k = 0; k < count; ++k) {
         const float shift = xAxis ? maps[k].shiftX : maps[k].shiftY;

@@ -229,9 +229,8 @@ QString CMainFrame::paneText(int pane) const { return (pane >= 0 && pane < 3) ? 
 QPoint CMainFrame::clientOrigin() const { return QPoint(0, menuBar()->isVisible() ? menuBar()->height() : 0); }
 
 QRect CMainFrame::clientRect() const {
-    // Above the status bar, below the menu bar.
-    const int statusH = statusBar()->isVisible() ? statusBar()->height() : 0;
-    return QRect(0, 0, width(), height() - clientOrigin().y() - statusH);
+    // Below the menu bar; the toolbar and the status bar lie inside it, as control bars do.
+    return QRect(0, 0, width(), height() - clientOrigin().y());
 }
 
 void CMainFrame::placePanel(QWidget* panel, int x, int y, int w, int h) {

@@ -89,7 +89,7 @@ QRect CKVView::frameClient() const {
     // The main window below its menu bar, status bar included: the panels'
     // places leave room for the status bar at the bottom themselves (the
     // readings panel ends 20 pixels above the bottom).
-    return QRect(0, 0, frame_->width(), frame_->height() - frame_->clientOrigin().y());
+    return frame_->clientRect();
 }
 
 void CKVView::layoutPanels() {

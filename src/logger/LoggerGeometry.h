@@ -25,7 +25,13 @@ PlotRect plotRect(int clientWidth, int clientHeight);
 
 // Truncation toward zero for drawing, kept within what integer line
 // arithmetic handles (a missing K/IR reading lies far below the plot).
-int toPixel(double v);
+inline int toPixel(double v) {
+    constexpr double kLimit = 1 << 28;
+    if (!(v == v)) return -(1 << 28);
+    if (v > kLimit) return 1 << 28;
+    if (v < -kLimit) return -(1 << 28);
+    return static_cast<int>(v);
+}
 
 // A zoom box: B where the button went down, A where it came up.
 struct ZoomBox {

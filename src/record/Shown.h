@@ -12,7 +12,12 @@ namespace kv {
 inline double toShownUnits(float v, int q, uint8_t unitFlag) {
     return (q != RH && unitFlag == 1) ? static_cast<double>(v) * 1.8 + 32.0 : static_cast<double>(v);
 }
-inline double cutOneDecimal(double v) { return std::trunc(v * 10.0) * 0.1; }
+// The integer part of v (toward zero), by an integer conversion where it is exact.
+inline double integerPart(double v) {
+    return (v > -1e15 && v < 1e15) ? static_cast<double>(static_cast<int64_t>(v)) : std::trunc(v);
+}
+// The integer part of ten times the value, tenfold smaller: -0.05 gives 0.0.
+inline double cutOneDecimal(double v) { return integerPart(v * 10.0) * 0.1; }
 inline bool isNoKirReading(float v) { return v <= kNoKirThreshold; }
 
 }  // namespace kv

@@ -79,6 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Cell{"AirRoundsUp", 0, 23.46f, 0, "23.5C"}, Cell{"KirCutsDown", 3, 23.46f, 0, "23.4C"},
                       Cell{"KirNegativeCutsTowardsZero", 3, -12.37f, 0, "-12.3C"},
                       Cell{"KirAtThresholdIsNoReading", 3, -1000.0f, 0, "----C"},
+                      Cell{"KirIntegerPartOfNegativeHundredth", 3, -0.05f, 0, "0.0C"},
                       Cell{"KirJustAboveThreshold", 3, -999.9f, 0, "-999.9C"},
                       Cell{"KirOverRange", 3, 505.0f, 0, "505.0C"},
                       Cell{"KirFahrenheitCutAfterConversion", 3, 23.46f, 1, "74.2F"},

@@ -62,8 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             kv::loadLimitText(m.readings, q, high, text);
         }
 
-    // Closing: the fifteen keys are written and read back as written.
-    m.link.runConfirmedOnce = size % 2 == 0;
+    // Closing: the fifteen keys are written and read back as written. Writing
+    // costs fifteen file replacements, so a quarter of the inputs do it.
+    if (size % 4 != 0) return 0;
+    m.link.runConfirmedOnce = size % 8 == 0;
     m.link.lastRate = rate;
     m.link.lastCount = count;
     if (!kv::writeSettingsOnClose(ini, m)) return 0;  // e.g. the scratch folder is full

@@ -118,7 +118,11 @@ CMainFrame::CMainFrame(const AppOptions& opts, QWidget* parent) : QMainWindow(pa
     QTimer::singleShot(0, this, &CMainFrame::offerRecovery);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The serial control closes its port when it is deleted with the other
+    // children, after this window's own part is gone: it must not call back.
+    if (comm_) comm_->disconnect(this);
+}
 
 void CMainFrame::createMenus() {
     QMenu* file = menuBar()->addMenu("&File(f)");

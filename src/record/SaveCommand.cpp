@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 #include "app/Model.h"
 #include "record/LocalTime.h"
@@ -53,8 +55,30 @@ bool saveInteractive(QWidget* parent, kv::Model& model, bool withText) {
     return false;
 }
 
-bool writeAll(QSaveFile& f, const std::string& bytes) {
-    return f.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+// Opens a file of the save. Unbuffered: Qt reports a write cut short by a full
+// disk only as a short count, and a buffered flush passes over it and commits a
+// truncated file. A device or pipe at the path is refused: the temporary file
+// would replace it.
+bool openForSave(QSaveFile& f, QString* why) {
+    const QFileInfo target(f.fileName());
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        *why = "It is not a regular file.";
+        return false;
+    }
+    if (f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return true;
+    *why = f.errorString();
+    return false;
+}
+
+bool writeAll(QSaveFile& f, const std::string& bytes, QString* why) {
+    errno = 0;
+    const qint64 written = f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (written == static_cast<qint64>(bytes.size())) return true;
+    const int err = errno;
+    *why = written < 0 ? f.errorString()
+           : err      ? QString::fromLocal8Bit(std::strerror(err))
+                      : QStringLiteral("The disk is full.");
+    return false;
 }
 
 QString failure(const QString& path, const QString& why) {
@@ -76,8 +100,9 @@ bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* er
     BusyCursor busy;
     const std::string data = kv::encodeDataFile(*rec);
     QSaveFile dataFile(path);
-    if (!dataFile.open(QIODevice::WriteOnly) || !writeAll(dataFile, data)) {
-        if (error) *error = failure(path, dataFile.errorString());
+    QString why;
+    if (!openForSave(dataFile, &why) || !writeAll(dataFile, data, &why)) {
+        if (error) *error = failure(path, why);
         dataFile.cancelWriting();
         return false;
     }
@@ -86,8 +111,8 @@ bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* er
     if (withText) {
         textPath = QFile::decodeName(kv::textFilePathFor(QFile::encodeName(path).toStdString()).c_str());
         textFile = std::make_unique<QSaveFile>(textPath);
-        if (!textFile->open(QIODevice::WriteOnly) || !writeAll(*textFile, kv::exportText(rec->run))) {
-            if (error) *error = failure(textPath, textFile->errorString());
+        if (!openForSave(*textFile, &why) || !writeAll(*textFile, kv::exportText(rec->run), &why)) {
+            if (error) *error = failure(textPath, why);
             textFile->cancelWriting();
             dataFile.cancelWriting();
             return false;

@@ -1,0 +1,354 @@
+// Faults of the disk: Save into a folder that refuses it and onto a disk that
+// is full leaves the older files as they were and says why; a configuration
+// file that cannot be read or written, or holds garbage, never keeps the main
+// window from starting and closing.
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+
+#include "FaultRig.h"
+#include "app/CMainFrame.h"
+#include "app/ProfileFile.h"
+#include "app/Settings.h"
+#include "record/SaveCommand.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+void writeAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+std::set<std::string> listing(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// A file or folder nobody may change, root included: the immutable attribute
+// for root (who ignores permissions), read-only modes for anyone else.
+class Frozen {
+public:
+    explicit Frozen(const fs::path& p) : path_(p) {
+        if (geteuid() == 0) {
+            fd_ = ::open(p.c_str(), O_RDONLY | O_NONBLOCK);
+            int flags = 0;
+            if (fd_ < 0 || ioctl(fd_, FS_IOC_GETFLAGS, &flags) != 0) return;
+            flags |= FS_IMMUTABLE_FL;
+            ok_ = ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+        } else {
+            std::error_code ec;
+            mode_ = fs::status(p, ec).permissions();
+            fs::permissions(p, fs::perms::owner_read | fs::perms::owner_exec, ec);
+            ok_ = !ec;
+        }
+    }
+    ~Frozen() {
+        if (fd_ >= 0) {
+            int flags = 0;
+            if (ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags &= ~FS_IMMUTABLE_FL;
+                ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+            }
+            ::close(fd_);
+        } else if (ok_) {
+            std::error_code ec;
+            fs::permissions(path_, mode_, ec);
+        }
+    }
+    bool ok() const { return ok_; }
+
+private:
+    fs::path path_;
+    int fd_ = -1;
+    fs::perms mode_{};
+    bool ok_ = false;
+};
+
+// Files larger than `bytes` cannot be written while this lives: a full disk
+// as the program meets it (the write fails), without mounting anything.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        ok_ = setrlimit(RLIMIT_FSIZE, &lim) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit old_{};
+    sighandler_t oldHandler_ = SIG_DFL;
+    bool ok_ = false;
+};
+
+class SaveFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < kSamples; ++i)
+            for (int q = 0; q < kv::kQuantities; ++q) model.doc->live[q][i] = 20.0f + q + 0.1f * i;
+        model.run.n = kSamples;
+        model.run.intervalMs = 1000;
+        model.run.runStartTime = 1185522035;
+        writeAll(dir / "run.AsmDat", "older run");
+        writeAll(dir / "run.txt", "older table");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static constexpr int kSamples = 100;  // data file 2050 bytes, text table about 15 kB
+    kv::Model model;
+    QTemporaryDir tmp;
+    fs::path dir = tmp.path().toStdString();
+};
+
+struct SaveRow {
+    const char* name;
+    // Sets the fault up around the save; returns null when this machine cannot make it.
+    std::function<std::shared_ptr<void>(const fs::path& dir)> arrange;
+    bool keepsDataFile, keepsTextFile;
+};
+
+void PrintTo(const SaveRow& r, std::ostream* os) { *os << r.name; }
+
+class SaveFault : public SaveFaults, public ::testing::WithParamInterface<SaveRow> {};
+
+TEST_P(SaveFault, FailsWithAReasonAndLeavesTheOlderFilesIntact) {
+    const SaveRow& row = GetParam();
+    QString error;
+    bool saved = true;
+    std::set<std::string> before;
+    fs::file_type textType{};
+    {
+        const std::shared_ptr<void> fault = row.arrange(dir);
+        if (!fault) GTEST_SKIP() << "this machine cannot make the fault";
+        before = listing(dir);
+        textType = fs::symlink_status(dir / "run.txt").type();
+        saved = saveRunTo(QString::fromStdString((dir / "run.AsmDat").string()), model, true, &error);
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(error.contains("could not be saved") || error.contains("could not be written")) << error.toStdString();
+    EXPECT_TRUE(error.contains(QString::fromStdString(dir.string()))) << "names the file: " << error.toStdString();
+    // The reason is there, after the path.
+    const QStringList lines = error.split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_FALSE(lines[1].trimmed().isEmpty()) << error.toStdString();
+    std::printf("%s: %s\n", row.name, qPrintable(lines[1]));
+
+    if (row.keepsDataFile) {
+        EXPECT_EQ(readAll(dir / "run.AsmDat"), "older run");
+    }
+    if (row.keepsTextFile) {
+        EXPECT_EQ(readAll(dir / "run.txt"), "older table");
+    }
+    EXPECT_EQ(listing(dir), before) << "no temporary file is left behind";
+    EXPECT_EQ(fs::symlink_status(dir / "run.txt").type(), textType) << "the table's path is what it was";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SaveFault,
+    ::testing::Values(
+        SaveRow{"ReadOnlyFolder",
+                [](const fs::path& d) -> std::shared_ptr<void> {
+                    auto f = std::make_shared<Frozen>(d);
+                    return f->ok() ? f : nullptr;
+                },
+                true, true},
+        SaveRow{"DiskFullAtTheDataFile",
+                [](const fs::path&) -> std::shared_ptr<void> {
+                    auto l = std::make_shared<FileSizeLimit>(1024);
+                    return l->ok() ? l : nullptr;
+                },
+                true, true},
+        SaveRow{"DiskFullAtTheTextFile",
+                [](const fs::path&) -> std::shared_ptr<void> {
+                    auto l = std::make_shared<FileSizeLimit>(6000);
+                    return l->ok() ? l : nullptr;
+                },
+                true, true},
+        SaveRow{"TextFileIsDevFull",
+                [](const fs::path& d) -> std::shared_ptr<void> {
+                    // A device node like /dev/full (writes fail: no space) where the table goes.
+                    fs::remove(d / "run.txt");
+                    if (mknod((d / "run.txt").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) return nullptr;
+                    return std::make_shared<int>(0);
+                },
+                true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SaveFaults, WorksAgainOnceTheFaultIsGone) {
+    {
+        FileSizeLimit full(1024);
+        ASSERT_TRUE(full.ok());
+        EXPECT_FALSE(saveRunTo(QString::fromStdString((dir / "run.AsmDat").string()), model, true, nullptr));
+    }
+    QString error;
+    ASSERT_TRUE(saveRunTo(QString::fromStdString((dir / "run.AsmDat").string()), model, true, &error))
+        << error.toStdString();
+    EXPECT_EQ(fs::file_size(dir / "run.AsmDat"), kv::dataFileSize(kSamples));
+    EXPECT_EQ(listing(dir), (std::set<std::string>{"run.AsmDat", "run.txt"}));
+}
+
+// Configuration faults.
+
+struct ConfigRow {
+    const char* name;
+    // Prepares the configuration folder; returns what must live while the window does, or null to skip.
+    std::function<std::shared_ptr<void>(const fs::path& dir, fs::path& configDir)> arrange;
+    bool writable;  // closing can write the settings back
+};
+
+void PrintTo(const ConfigRow& r, std::ostream* os) { *os << r.name; }
+
+class ConfigFault : public ::testing::TestWithParam<ConfigRow> {};
+
+std::string garbage(std::size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    for (auto& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+TEST_P(ConfigFault, MainWindowStartsAndCloses) {
+    const ConfigRow& row = GetParam();
+    QTemporaryDir tmp;
+    const fs::path dir = tmp.path().toStdString();
+    fs::path configDir = dir / "config";
+    fs::create_directories(configDir);
+    const std::shared_ptr<void> fault = row.arrange(dir, configDir);
+    if (!fault) GTEST_SKIP() << "this machine cannot make the fault";
+    const fs::path file = configDir / kv::kConfigFileName;
+    const bool wasFile = fs::is_regular_file(file);
+    const std::string before = wasFile ? readAll(file) : std::string();
+
+    QElapsedTimer clock;
+    clock.start();
+    bool closed = false;
+    QStringList boxes;
+    {
+        AppOptions o;
+        o.configDir = QString::fromStdString(configDir.string());
+        o.port = QString::fromStdString((dir / "no-such-device").string());
+        CMainFrame w(o);
+        w.show();
+        QTest::qWait(200);
+        const kv::Model& m = w.model();
+        EXPECT_GE(m.link.port, 1);
+        EXPECT_LE(m.link.port, 16);
+        EXPECT_TRUE(kv::isAllowedGain(m.run.yGain));
+        EXPECT_TRUE(kv::isAllowedOffset(m.run.yOffset));
+        // Nothing to save: closing asks nothing; answer anything that shows up anyway.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->text();
+                box->reject();
+            }
+        });
+        answer.start(50);
+        closed = w.close();
+    }
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(" | ").toStdString();
+    EXPECT_LT(clock.elapsed(), 30000);
+
+    if (row.writable) {
+        // The settings went back, readable, whatever was in the file.
+        const kv::ProfileFile ini(file.string());
+        EXPECT_TRUE(ini.hasKey("COMInfo", "COM num"));
+        EXPECT_TRUE(ini.hasKey("OffsetInfo", "Offset"));
+        EXPECT_EQ(kv::readYGain(ini), 10);
+    } else if (wasFile) {
+        EXPECT_EQ(readAll(file), before) << "an unwritable file is left as it was";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ConfigFault,
+    ::testing::Values(
+        ConfigRow{"FolderInPlaceOfTheFile",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      fs::create_directory(cfg / kv::kConfigFileName);
+                      return std::make_shared<int>(0);
+                  },
+                  false},
+        ConfigRow{"FileWithoutReadPermission",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      if (geteuid() == 0) return nullptr;  // root reads it anyway
+                      writeAll(cfg / kv::kConfigFileName, "[COMInfo]\nCOM num=3\n");
+                      fs::permissions(cfg / kv::kConfigFileName, fs::perms::none);
+                      return std::make_shared<int>(0);
+                  },
+                  false},
+        ConfigRow{"FolderCannotBeCreated",
+                  [](const fs::path& d, fs::path& cfg) -> std::shared_ptr<void> {
+                      writeAll(d / "plain-file", "x");
+                      cfg = d / "plain-file" / "config";
+                      return std::make_shared<int>(0);
+                  },
+                  false},
+        ConfigRow{"FileAndFolderFrozen",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      writeAll(cfg / kv::kConfigFileName, "[COMInfo]\nCOM num=2\n[GainInfo]\nGain=50\n");
+                      auto file = std::make_shared<Frozen>(cfg / kv::kConfigFileName);
+                      auto folder = std::make_shared<Frozen>(cfg);
+                      if (!file->ok() || !folder->ok()) return nullptr;
+                      return std::make_shared<std::pair<std::shared_ptr<Frozen>, std::shared_ptr<Frozen>>>(folder, file);
+                  },
+                  false},
+        ConfigRow{"BinaryGarbage",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      writeAll(cfg / kv::kConfigFileName, garbage(64 * 1024, 7));
+                      return std::make_shared<int>(0);
+                  },
+                  true},
+        ConfigRow{"LargeFileOfBrokenLines",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      std::string s;
+                      while (s.size() < 512 * 1024) s += "[COMInfo\n=\n[]]]\nCOM num\n[GainInfo] x\n==Gain==\n\r\n";
+                      writeAll(cfg / kv::kConfigFileName, s);
+                      return std::make_shared<int>(0);
+                  },
+                  true},
+        ConfigRow{"ValuesOfTheWrongKind",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      writeAll(cfg / kv::kConfigFileName,
+                               "[COMInfo]\nCOM num=abc\n[GainInfo]\nGain=0\n[OffsetInfo]\n"
+                               "Offset=99999999999999999999\n[Alarmhi1Info]\nHi1 limit=nan\n[Alarmlow1Info]\n"
+                               "Low1 limit=1e999\n[Alarmhi4Info]\nHi4 limit=" + std::string(5000, '9') +
+                                   "\n[SamprateInfo]\nSamprate=-7\n[SampdataInfo]\nSampdata=0x10\n"
+                                   "[COMDevices]\nCOM1=\n");
+                      return std::make_shared<int>(0);
+                  },
+                  true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

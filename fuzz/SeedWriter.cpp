@@ -196,6 +196,8 @@ void hexLineSeeds(const fs::path& dir) {
     };
     put(dir, "capture", "# one read per line\n" + spaced(f) + "\n\n" + packed(f) + "\r\n" + spaced(f + f) + "\n");
     put(dir, "malformed", "AA 616\nA A\nAA 6G\n0xAA\nAA # x\n \t \r\n");
+    // The program's own captures: a time and a direction before each read.
+    put(dir, "capture-stamped", "0.000 TX FF AA 55 63 63 00 00 00 C6 00 FF\n0.512 RX " + spaced(f) + "\n1.000 TX 11\n1.5 RX\n");
     put(dir, "short-and-corrupt", spaced(f.substr(0, 45)) + "\n" + spaced("\x55" + f.substr(1)) + "\n" + spaced(f));
 }
 

@@ -10,6 +10,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -72,10 +73,12 @@ void BM_ReportLayout(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportLayout)->Unit(benchmark::kMillisecond);
 
-// The traces alone on a bare 1200 dpi PDF page, two ways: segment by segment
-// with a pen change each (the order the page keeps, later quantities covering
-// earlier ones at every sample), and one polyline per quantity.
-void pdfTraces(benchmark::State& state, bool perSegment) {
+// The traces alone on a bare 1200 dpi PDF page, three ways: segment by
+// segment with a pen change each (chunk 1: the order the page keeps, later
+// quantities covering earlier ones at every sample), polylines of `chunk`
+// segments interleaved quantity by quantity (the order kept from chunk to
+// chunk), and one polyline per quantity (chunk 0).
+void pdfTraces(benchmark::State& state, int chunk) {
     const LiveRun live;
     const kv::ReportLayout lay = kv::layoutReport(live.data());
     QPolygon polys[kv::kQuantities];
@@ -93,12 +96,18 @@ void pdfTraces(benchmark::State& state, bool perSegment) {
         p.setWorldTransform(QTransform(12, 0, 0, -12, pdf.width(), pdf.height()));
         QPen pens[kv::kQuantities];
         for (int q = 0; q < kv::kQuantities; ++q) pens[q] = QPen(colours[q], 2.0);
-        if (perSegment) {
-            const int n = static_cast<int>(polys[0].size());
+        const int n = static_cast<int>(polys[0].size());
+        if (chunk == 1) {
             for (int i = 0; i + 1 < n; ++i)
                 for (int q = 0; q < kv::kQuantities; ++q) {
                     p.setPen(pens[q]);
                     p.drawLine(polys[q][i], polys[q][i + 1]);
+                }
+        } else if (chunk > 1) {
+            for (int i = 0; i + 1 < n; i += chunk)
+                for (int q = 0; q < kv::kQuantities; ++q) {
+                    p.setPen(pens[q]);
+                    p.drawPolyline(polys[q].constData() + i, std::min(chunk + 1, n - i));
                 }
         } else {
             for (int q = 0; q < kv::kQuantities; ++q) {
@@ -110,9 +119,11 @@ void pdfTraces(benchmark::State& state, bool perSegment) {
         benchmark::DoNotOptimize(out.size());
     }
 }
-void BM_PdfTracesPerSegment(benchmark::State& state) { pdfTraces(state, true); }
+void BM_PdfTracesPerSegment(benchmark::State& state) { pdfTraces(state, 1); }
 BENCHMARK(BM_PdfTracesPerSegment)->Unit(benchmark::kMillisecond);
-void BM_PdfTracesPolylines(benchmark::State& state) { pdfTraces(state, false); }
+void BM_PdfTracesChunks(benchmark::State& state) { pdfTraces(state, static_cast<int>(state.range(0))); }
+BENCHMARK(BM_PdfTracesChunks)->Arg(100)->Unit(benchmark::kMillisecond);
+void BM_PdfTracesPolylines(benchmark::State& state) { pdfTraces(state, 0); }
 BENCHMARK(BM_PdfTracesPolylines)->Unit(benchmark::kMillisecond);
 
 }  // namespace

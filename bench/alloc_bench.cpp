@@ -179,9 +179,10 @@ struct RealtimeScene {
     }
 };
 
+RealtimeScene* theScene = nullptr;   // lives until exit, as the main window does
 RealtimeScene& realtime() {
-    static RealtimeScene* s = new RealtimeScene;   // lives until exit, as the main window does
-    return *s;
+    if (!theScene) theScene = new RealtimeScene;
+    return *theScene;
 }
 
 // The logger viewer's graph at its window size with a run of n samples.
@@ -372,6 +373,8 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::fflush(stdout);
-    // The main window stays up to the end, as in the program; skip its teardown.
+    // The main window stays up to the end, as in the program; skip its teardown
+    // but not the removal of its configuration folder.
+    if (theScene) theScene->dir.remove();
     std::_Exit(rc);
 }

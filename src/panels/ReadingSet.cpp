@@ -1,5 +1,6 @@
 #include "panels/ReadingSet.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -100,10 +101,23 @@ bool updateReadingSet(ReadingSet& rs, const float r[5], uint8_t unitFlag, const 
         if (r[k] >= rs.runMax[k]) rs.runMax[k] = r[k];
         if (r[k] <= rs.runMin[k] && r[k] > -100.f) rs.runMin[k] = r[k];
     }
-    for (int k = 0; k < 5; ++k)
-        if (rs.runMax[k] != kMaxMarker) rs.maxText[k] = valueText(shown(rs.runMax[k], k, unitFlag), k, unitText);
-    for (int k = 0; k < 5; ++k)
-        if (rs.runMin[k] != kMinMarker) rs.minText[k] = valueText(shown(rs.runMin[k], k, unitFlag), k, unitText);
+    // A unit change restyles every text; otherwise only a moved extreme does.
+    if (unitFlag != rs.textsUnitFlag || unitText != rs.textsUnitText) {
+        std::fill(std::begin(rs.maxTextOf), std::end(rs.maxTextOf), NAN);
+        std::fill(std::begin(rs.minTextOf), std::end(rs.minTextOf), NAN);
+        rs.textsUnitFlag = unitFlag;
+        rs.textsUnitText = unitText;
+    }
+    for (int k = 0; k < 5; ++k) {
+        if (rs.runMax[k] != kMaxMarker && !(rs.maxTextOf[k] == rs.runMax[k])) {
+            rs.maxText[k] = valueText(shown(rs.runMax[k], k, unitFlag), k, unitText);
+            rs.maxTextOf[k] = rs.runMax[k];
+        }
+        if (rs.runMin[k] != kMinMarker && !(rs.minTextOf[k] == rs.runMin[k])) {
+            rs.minText[k] = valueText(shown(rs.runMin[k], k, unitFlag), k, unitText);
+            rs.minTextOf[k] = rs.runMin[k];
+        }
+    }
 
     bool changed = false;
     for (int k = 0; k < 5; ++k) {

@@ -1,6 +1,7 @@
 #pragma once
 // Running maximum/minimum, Max/Min texts, alarm limits and alarm decisions of
 // the readings and alarm panel. Run by the decoder after every accepted frame.
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,12 @@ struct ReadingSet {
     float runMin[5] = {6000.f, 6000.f, 6000.f, 6000.f, 6000.f};
     std::string maxText[5];
     std::string minText[5];
+    // What each Max/Min text was made from, so a frame rebuilds only the texts
+    // whose extreme or unit changed (NaN: not made yet).
+    float maxTextOf[5] = {NAN, NAN, NAN, NAN, NAN};
+    float minTextOf[5] = {NAN, NAN, NAN, NAN, NAN};
+    uint8_t textsUnitFlag = 0;
+    std::string textsUnitText;
     // Limits in the units the meter shows, and the texts the fields show.
     float hiLimit[5] = {140.f, 140.f, 140.f, 2501.f, 100.f};
     float loLimit[5] = {0.f, 0.f, 0.f, 0.f, 0.f};

@@ -3,7 +3,7 @@
 // 5-second interval from 27 July 2007 07:40:35, with short gaps in K/IR.
 #include <cmath>
 
-#include "record/SampleStore.h"
+#include "core/record/SampleStore.h"
 
 inline void fillBenchRun(kv::LoggedRun& r, int n) {
     r.count = n;

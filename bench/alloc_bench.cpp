@@ -22,15 +22,15 @@
 #include <string>
 #include <vector>
 
-#include "app/CMainFrame.h"
-#include "graph/CKVView.h"
-#include "graph/GraphState.h"
-#include "graph/ZoomCursor.h"
-#include "link/FrameBuilder.h"
-#include "link/LinkEngine.h"
-#include "logger/LoggerNav.h"
-#include "logger/LoggerPainter.h"
-#include "record/LocalTime.h"
+#include "gui/MainWindow.h"
+#include "gui/graph/LiveGraphView.h"
+#include "core/graph/GraphState.h"
+#include "core/graph/ZoomCursor.h"
+#include "core/link/FrameBuilder.h"
+#include "core/link/LinkEngine.h"
+#include "core/logger/LoggerNav.h"
+#include "gui/logger/LoggerPainter.h"
+#include "core/record/LocalTime.h"
 
 // ---- counting allocator ---------------------------------------------------
 
@@ -126,15 +126,15 @@ float wander(uint32_t& seed) {
 // The main window at 1920 x 1080 with n samples of the live series.
 struct RealtimeScene {
     QTemporaryDir dir;
-    std::unique_ptr<CMainFrame> frame;
-    CKVView* view = nullptr;
+    std::unique_ptr<MainWindow> frame;
+    LiveGraphView* view = nullptr;
     QImage target;
 
     RealtimeScene() {
         AppOptions o;
         o.configDir = dir.path();
         o.port = dir.path() + "/no-meter";
-        frame = std::make_unique<CMainFrame>(o);
+        frame = std::make_unique<MainWindow>(o);
         frame->resize(1920, 1080);
         frame->show();
         QApplication::processEvents();

@@ -12,11 +12,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/CMainFrame.h"
-#include "graph/CKVView.h"
-#include "graph/GraphState.h"
-#include "graph/Raster.h"
-#include "graph/ZoomCursor.h"
+#include "gui/MainWindow.h"
+#include "gui/graph/LiveGraphView.h"
+#include "core/graph/GraphState.h"
+#include "core/graph/Raster.h"
+#include "core/graph/ZoomCursor.h"
 
 #ifdef KV_HAVE_QCUSTOMPLOT
 #include <qcustomplot.h>
@@ -52,15 +52,15 @@ void fillRun(kv::Model& m, int n) {
 
 struct Window {
     QTemporaryDir dir;
-    std::unique_ptr<CMainFrame> frame;
-    CKVView* view = nullptr;
+    std::unique_ptr<MainWindow> frame;
+    LiveGraphView* view = nullptr;
     QImage target;
 
     Window() {
         AppOptions o;
         o.configDir = dir.path();
         o.port = dir.path() + "/no-meter";
-        frame = std::make_unique<CMainFrame>(o);
+        frame = std::make_unique<MainWindow>(o);
         frame->resize(1920, 1080);
         frame->show();
         QApplication::processEvents();

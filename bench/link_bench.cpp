@@ -8,11 +8,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/Model.h"
-#include "link/FrameBuilder.h"
-#include "link/FrameDecoder.h"
-#include "link/LinkEngine.h"
-#include "panels/ReadingSet.h"
+#include "core/Model.h"
+#include "core/link/FrameBuilder.h"
+#include "core/link/FrameDecoder.h"
+#include "core/link/LinkEngine.h"
+#include "core/panels/ReadingSet.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <QImage>
 #include <cmath>
 
-#include "app/Model.h"
-#include "logger/CLoggerDlg.h"
-#include "logger/LoggerNav.h"
-#include "logger/LoggerPainter.h"
-#include "record/LocalTime.h"
+#include "core/Model.h"
+#include "gui/logger/LoggerViewer.h"
+#include "core/logger/LoggerNav.h"
+#include "gui/logger/LoggerPainter.h"
+#include "core/record/LocalTime.h"
 
 #ifdef KV_HAVE_QCUSTOMPLOT
 #include <qcustomplot.h>
@@ -24,7 +24,7 @@ using namespace kv::logger;
 
 namespace {
 
-constexpr int kWidth = CLoggerDlg::kWidth, kHeight = CLoggerDlg::kHeight;
+constexpr int kWidth = LoggerViewer::kWidth, kHeight = LoggerViewer::kHeight;
 
 void fillRun(kv::LoggedRun& r, int n) {
     fillBenchRun(r, n);
@@ -85,7 +85,7 @@ void BM_LoggerWindowRepaint(benchmark::State& state) {
     kv::Model model;
     fillRun(model.doc->logged, kv::kMaxSamples);
     model.run.newRun = 1;
-    CLoggerDlg dlg(model);
+    LoggerViewer dlg(model);
     dlg.show();
     QApplication::processEvents();
     for (auto _ : state) {

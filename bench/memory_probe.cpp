@@ -23,11 +23,11 @@
 #include <memory>
 #include <string>
 
-#include "app/CMainFrame.h"
-#include "graph/CKVView.h"
-#include "graph/GraphState.h"
-#include "logger/CLoggerDlg.h"
-#include "record/DataFile.h"
+#include "gui/MainWindow.h"
+#include "gui/graph/LiveGraphView.h"
+#include "core/graph/GraphState.h"
+#include "gui/logger/LoggerViewer.h"
+#include "core/record/DataFile.h"
 
 namespace {
 
@@ -108,9 +108,9 @@ bool writeFullRun(const QString& path) {
            f.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
 }
 
-int fullLimits(CMainFrame& frame, const QString& scratch) {
+int fullLimits(MainWindow& frame, const QString& scratch) {
     // Real-time view: a full run, then 99 nested boxes.
-    CKVView* view = frame.view();
+    LiveGraphView* view = frame.view();
     fillLive(frame.model(), 10000);
     for (int i = 0; i < 5; ++i) view->repaint();
     report("real-time view, 10000 samples, live");
@@ -131,8 +131,8 @@ int fullLimits(CMainFrame& frame, const QString& scratch) {
     }
     kv::Model& m = frame.model();
     m.run.loggerOpen = 1;
-    auto* logger = new CLoggerDlg(&frame);
-    logger->resize(CLoggerDlg::kWidth, CLoggerDlg::kHeight);
+    auto* logger = new LoggerViewer(&frame);
+    logger->resize(LoggerViewer::kWidth, LoggerViewer::kHeight);
     logger->show();
     settle(50);
     int read = 0;
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     o.port = dir.path() + "/no-meter";
     int rc = 0;
     {
-        CMainFrame frame(o);
+        MainWindow frame(o);
         frame.setGeometry(0, 0, 1920, 1080);
         frame.show();
         settle(300);

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "record/DataFile.h"
-#include "record/TextExport.h"
+#include "core/record/DataFile.h"
+#include "core/record/TextExport.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <cmath>
 #include <memory>
 
-#include "graph/ReportLayout.h"
-#include "graph/ReportPage.h"
+#include "core/graph/ReportLayout.h"
+#include "gui/report/ReportPage.h"
 
 namespace {
 

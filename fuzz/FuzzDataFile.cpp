@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "FuzzInput.h"
-#include "record/DataFile.h"
-#include "record/TextExport.h"
+#include "core/record/DataFile.h"
+#include "core/record/TextExport.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Sample times are local times: pin the zone so runs repeat.

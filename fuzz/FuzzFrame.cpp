@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "link/FrameDecoder.h"
-#include "link/LinkEngine.h"
+#include "core/link/FrameDecoder.h"
+#include "core/link/LinkEngine.h"
 
 namespace {
 

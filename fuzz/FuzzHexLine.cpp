@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "link/FrameDecoder.h"
-#include "link/HexLine.h"
-#include "link/MeterDisplay.h"
+#include "core/link/FrameDecoder.h"
+#include "core/link/HexLine.h"
+#include "core/link/MeterDisplay.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "app/Model.h"
-#include "app/ProfileFile.h"
-#include "app/Settings.h"
+#include "core/Model.h"
+#include "core/config/ProfileFile.h"
+#include "core/config/Settings.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "link/FrameBuilder.h"
-#include "record/DataFile.h"
+#include "core/link/FrameBuilder.h"
+#include "core/record/DataFile.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::string;

@@ -13,7 +13,7 @@
 #include <memory>
 #include <clocale>
 
-#include "app/CMainFrame.h"
+#include "gui/MainWindow.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
         probe = std::make_unique<StartupProbe>(qEnvironmentVariableIntValue("KV2047_STARTUP_PROBE"));
     int rc;
     {
-        CMainFrame w(opts);
+        MainWindow w(opts);
         if (probe) w.installEventFilter(probe.get());
         // Without a window manager "maximised" means nothing: fill the screen ourselves.
         if (QScreen* screen = QGuiApplication::primaryScreen()) w.setGeometry(screen->availableGeometry());

@@ -13,9 +13,9 @@
 #include <climits>
 
 #include "ModalHelper.h"
-#include "app/CAboutBox.h"
-#include "link/CComPortDlg.h"
-#include "link/CRunSetupDlg.h"
+#include "gui/AboutDialog.h"
+#include "gui/dialogs/ComPortDialog.h"
+#include "gui/dialogs/RunSetupDialog.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ class RunSetupParse : public ::testing::TestWithParam<ParseRow> {};
 
 TEST_P(RunSetupParse, IntegerOrNot) {
     const ParseRow& r = GetParam();
-    const std::optional<int> v = CRunSetupDlg::parseInteger(QString::fromUtf8(r.text));
+    const std::optional<int> v = RunSetupDialog::parseInteger(QString::fromUtf8(r.text));
     ASSERT_EQ(v.has_value(), r.valid);
     if (r.valid) {
         EXPECT_EQ(*v, r.value);
@@ -75,7 +75,7 @@ class RunSetupArrows : public ::testing::TestWithParam<StepRow> {};
 TEST_P(RunSetupArrows, StepWithinRange) {
     const StepRow& r = GetParam();
     const QString text = QString::fromUtf8(r.text);
-    const int got = r.count ? CRunSetupDlg::stepCount(text, r.last, r.dir) : CRunSetupDlg::stepRate(text, r.last, r.dir);
+    const int got = r.count ? RunSetupDialog::stepCount(text, r.last, r.dir) : RunSetupDialog::stepRate(text, r.last, r.dir);
     EXPECT_EQ(got, r.expected);
 }
 
@@ -99,8 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- run settings: the dialog ----
 
-struct RunDlgFixture : ::testing::Test {
-    CRunSetupDlg dlg{2, 3000, nullptr};
+struct RunSetupDialogFixture : ::testing::Test {
+    RunSetupDialog dlg{2, 3000, nullptr};
     QLineEdit* rate = nullptr;
     QLineEdit* count = nullptr;
     void SetUp() override {
@@ -117,7 +117,7 @@ struct RunDlgFixture : ::testing::Test {
     }
 };
 
-TEST_F(RunDlgFixture, LooksAsSpecified) {
+TEST_F(RunSetupDialogFixture, LooksAsSpecified) {
     EXPECT_EQ(dlg.windowTitle(), "Sample Rate And Sample Data ");
     EXPECT_EQ(rate->text(), "2");
     EXPECT_EQ(count->text(), "3000");
@@ -134,7 +134,7 @@ TEST_F(RunDlgFixture, LooksAsSpecified) {
     EXPECT_EQ(dlg.findChildren<QPushButton*>().size(), 1);  // OK only
 }
 
-TEST_F(RunDlgFixture, ArrowsAndArrowKeys) {
+TEST_F(RunSetupDialogFixture, ArrowsAndArrowKeys) {
     click("countUp");
     EXPECT_EQ(count->text(), "4000");
     click("countDown");
@@ -156,7 +156,7 @@ TEST_F(RunDlgFixture, ArrowsAndArrowKeys) {
     EXPECT_EQ(count->text(), "8000");
 }
 
-TEST_F(RunDlgFixture, NonIntegerRefusedOnOk) {
+TEST_F(RunSetupDialogFixture, NonIntegerRefusedOnOk) {
     for (QLineEdit* bad : {rate, count}) {
         rate->setText("2");
         count->setText("3000");
@@ -173,7 +173,7 @@ TEST_F(RunDlgFixture, NonIntegerRefusedOnOk) {
     }
 }
 
-TEST_F(RunDlgFixture, TypedValuesKeptWithinRange) {
+TEST_F(RunSetupDialogFixture, TypedValuesKeptWithinRange) {
     struct { const char* rate; const char* count; int r, c; } rows[] = {
         {"5000", "20000", 3600, 10000}, {"0", "10", 1, 1000}, {"-3", "2500", 1, 2500}, {" 60 ", "9000", 60, 9000}};
     for (const auto& row : rows) {
@@ -188,7 +188,7 @@ TEST_F(RunDlgFixture, TypedValuesKeptWithinRange) {
     }
 }
 
-TEST_F(RunDlgFixture, EnterAndEscDoNothing) {
+TEST_F(RunSetupDialogFixture, EnterAndEscDoNothing) {
     QSignalSpy finished(&dlg, &QDialog::finished);
     for (QWidget* w : {static_cast<QWidget*>(rate), static_cast<QWidget*>(count), static_cast<QWidget*>(&dlg)}) {
         QTest::keyClick(w, Qt::Key_Return);
@@ -199,17 +199,17 @@ TEST_F(RunDlgFixture, EnterAndEscDoNothing) {
     EXPECT_EQ(finished.count(), 0);
 }
 
-TEST(RunSetupDlg, OpensWithinRange) {
-    CRunSetupDlg dlg(0, 50, nullptr);
+TEST(RunSetupDialog, OpensWithinRange) {
+    RunSetupDialog dlg(0, 50, nullptr);
     EXPECT_EQ(dlg.findChild<QLineEdit*>("rateEdit")->text(), "1");
     EXPECT_EQ(dlg.findChild<QLineEdit*>("countEdit")->text(), "1000");
-    CRunSetupDlg big(9999, 99999, nullptr);
+    RunSetupDialog big(9999, 99999, nullptr);
     EXPECT_EQ(big.rate(), 3600);
     EXPECT_EQ(big.count(), 10000);
 }
 
-TEST(RunSetupDlg, ClosingWithoutOkKeepsTheOpeningValues) {
-    CRunSetupDlg dlg(4, 6000, nullptr);
+TEST(RunSetupDialog, ClosingWithoutOkKeepsTheOpeningValues) {
+    RunSetupDialog dlg(4, 6000, nullptr);
     dlg.show();
     QTest::mouseClick(dlg.findChild<QToolButton*>("rateUp"), Qt::LeftButton);
     QTest::mouseClick(dlg.findChild<QToolButton*>("countUp"), Qt::LeftButton);
@@ -224,7 +224,7 @@ TEST(RunSetupDlg, ClosingWithoutOkKeepsTheOpeningValues) {
 struct ComRow {
     const char* name;
     const char* text;
-    CComPortDlg::Input::Status status;
+    ComPortDialog::Input::Status status;
     int port;
 };
 
@@ -232,12 +232,12 @@ class ComPortInput : public ::testing::TestWithParam<ComRow> {};
 
 TEST_P(ComPortInput, Validation) {
     const ComRow& r = GetParam();
-    const CComPortDlg::Input in = CComPortDlg::checkInput(QString::fromUtf8(r.text));
+    const ComPortDialog::Input in = ComPortDialog::checkInput(QString::fromUtf8(r.text));
     EXPECT_EQ(in.status, r.status);
     EXPECT_EQ(in.port, r.port);
 }
 
-using S = CComPortDlg::Input;
+using S = ComPortDialog::Input;
 INSTANTIATE_TEST_SUITE_P(
     Cases, ComPortInput,
     ::testing::Values(ComRow{"Five", "5", S::Ok, 5}, ComRow{"Sixteen", "16", S::Ok, 16},
@@ -253,16 +253,16 @@ INSTANTIATE_TEST_SUITE_P(
                       ComRow{"OtherDigits", "\xd9\xa7", S::NotPositive, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ComPortDlg, OpensWithFiveOrTheCurrentPort) {
+TEST(ComPortDialog, OpensWithFiveOrTheCurrentPort) {
     struct { int current; const char* shown; } rows[] = {{1, "5"}, {4, "5"}, {5, "5"}, {7, "7"}, {16, "16"}};
     for (const auto& row : rows) {
-        CComPortDlg dlg(row.current, nullptr);
+        ComPortDialog dlg(row.current, nullptr);
         EXPECT_EQ(dlg.findChild<QLineEdit*>("portEdit")->text(), row.shown) << row.current;
     }
 }
 
-TEST(ComPortDlg, Texts) {
-    CComPortDlg dlg(1, nullptr);
+TEST(ComPortDialog, Texts) {
+    ComPortDialog dlg(1, nullptr);
     EXPECT_EQ(dlg.windowTitle(), "COM Port Setup");
     EXPECT_TRUE(labelTexts(dlg).contains("COM  No."));
     auto* frame = dlg.findChild<QGroupBox*>();
@@ -273,7 +273,7 @@ TEST(ComPortDlg, Texts) {
     EXPECT_GE(list->count(), 1);  // the devices found, or a line saying there are none
 }
 
-TEST(ComPortDlg, OkOutcomes) {
+TEST(ComPortDialog, OkOutcomes) {
     struct {
         const char* text;
         bool message;
@@ -283,7 +283,7 @@ TEST(ComPortDlg, OkOutcomes) {
                 {"3", false, true, std::nullopt}, {"abc", true, false, std::nullopt}, {"0", true, false, std::nullopt},
                 {"-7", true, false, std::nullopt}};
     for (const auto& row : rows) {
-        CComPortDlg dlg(1, nullptr);
+        ComPortDialog dlg(1, nullptr);
         dlg.show();
         dlg.findChild<QLineEdit*>("portEdit")->setText(row.text);
         SeenBox box;
@@ -299,8 +299,8 @@ TEST(ComPortDlg, OkOutcomes) {
     }
 }
 
-TEST(ComPortDlg, ClosingOtherwiseChoosesNothing) {
-    CComPortDlg dlg(1, nullptr);
+TEST(ComPortDialog, ClosingOtherwiseChoosesNothing) {
+    ComPortDialog dlg(1, nullptr);
     dlg.show();
     dlg.findChild<QLineEdit*>("portEdit")->setText("9");
     QTest::keyClick(&dlg, Qt::Key_Escape);
@@ -311,7 +311,7 @@ TEST(ComPortDlg, ClosingOtherwiseChoosesNothing) {
 // ---- About box ----
 
 TEST(AboutBox, TextsIconAndOk) {
-    CAboutBox box;
+    AboutDialog box;
     box.show();
     EXPECT_EQ(box.windowTitle(), "About KV2047");
     const QStringList labels = labelTexts(box);
@@ -323,7 +323,7 @@ TEST(AboutBox, TextsIconAndOk) {
     // The icon shows exactly when the artwork is built in.
     auto* icon = box.findChild<QLabel*>("icon");
     ASSERT_NE(icon, nullptr);
-    const bool haveArt = QFile::exists(CAboutBox::kIconPath);
+    const bool haveArt = QFile::exists(AboutDialog::kIconPath);
     EXPECT_EQ(icon->isVisible(), haveArt);
     if (haveArt) {
         const QImage img = icon->pixmap().toImage();

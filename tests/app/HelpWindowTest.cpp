@@ -12,7 +12,7 @@
 #include <QToolButton>
 
 #include "TempDir.h"
-#include "app/HelpWindow.h"
+#include "gui/HelpWindow.h"
 
 namespace {
 

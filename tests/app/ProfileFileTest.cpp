@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "TempDir.h"
-#include "app/ProfileFile.h"
+#include "core/config/ProfileFile.h"
 
 using kv::ProfileFile;
 

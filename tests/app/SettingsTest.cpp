@@ -4,8 +4,8 @@
 #include <map>
 
 #include "TempDir.h"
-#include "app/Model.h"
-#include "app/Settings.h"
+#include "core/Model.h"
+#include "core/config/Settings.h"
 
 namespace {
 

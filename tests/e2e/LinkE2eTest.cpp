@@ -1,4 +1,4 @@
-// The link end to end: CMSComm on the simulated meter's pseudo-terminal, the
+// The link end to end: MeterSerialPort on the simulated meter's pseudo-terminal, the
 // engine fed from its events, timers on the real event loop. Timeouts are
 // generous: these must pass on a slow, busy machine.
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <ctime>
 
 #include "SimProcess.h"
-#include "link/CMSComm.h"
-#include "link/CommandPacket.h"
-#include "link/LinkEngine.h"
+#include "session/MeterSerialPort.h"
+#include "core/link/CommandPacket.h"
+#include "core/link/LinkEngine.h"
 
 namespace {
 
@@ -23,14 +23,14 @@ const QString kAck = "11";
 // What the main frame does with the serial control, without its windows.
 struct LiveLink {
     kv::Model m;
-    CMSComm comm;
+    MeterSerialPort comm;
     int accepted = 0, refused = 0;
     QElapsedTimer sinceFrame;
 
     explicit LiveLink(const QString& pty) {
         kv::initLinkAtStartup(m);
         comm.setDevice(m.link.port, pty);
-        QObject::connect(&comm, &CMSComm::commEvent, [this](int code) {
+        QObject::connect(&comm, &MeterSerialPort::commEvent, [this](int code) {
             const QByteArray data = code == kv::kEventReceive ? comm.input() : QByteArray();
             const auto fx = kv::serialEvent(m, comm, code, reinterpret_cast<const uint8_t*>(data.constData()),
                                             std::size_t(data.size()), std::time(nullptr));

@@ -23,10 +23,10 @@
 #include <sstream>
 
 #include "FaultRig.h"
-#include "app/CMainFrame.h"
-#include "app/ProfileFile.h"
-#include "app/Settings.h"
-#include "record/SaveCommand.h"
+#include "gui/MainWindow.h"
+#include "core/config/ProfileFile.h"
+#include "core/config/Settings.h"
+#include "gui/record/SaveCommand.h"
 
 namespace fs = std::filesystem;
 
@@ -257,7 +257,7 @@ TEST_P(ConfigFault, MainWindowStartsAndCloses) {
         AppOptions o;
         o.configDir = QString::fromStdString(configDir.string());
         o.port = QString::fromStdString((dir / "no-such-device").string());
-        CMainFrame w(o);
+        MainWindow w(o);
         w.show();
         QTest::qWait(200);
         const kv::Model& m = w.model();

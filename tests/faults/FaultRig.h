@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/CMainFrame.h"
-#include "link/CMSComm.h"
+#include "gui/MainWindow.h"
+#include "session/MeterSerialPort.h"
 
 namespace kvfault {
 

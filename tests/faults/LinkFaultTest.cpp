@@ -13,10 +13,10 @@
 
 #include "FaultRig.h"
 #include "e2e/SimProcess.h"
-#include "graph/CKVView.h"
-#include "link/CommandPacket.h"
-#include "link/FrameBuilder.h"
-#include "link/FrameDecoder.h"
+#include "gui/graph/LiveGraphView.h"
+#include "core/link/CommandPacket.h"
+#include "core/link/FrameBuilder.h"
+#include "core/link/FrameDecoder.h"
 
 namespace {
 
@@ -37,13 +37,13 @@ struct EventAudit {
     int accepted = 0, refused = 0, wrong = 0;
     bool lastGood = false;
 
-    explicit EventAudit(CMainFrame& w) {
+    explicit EventAudit(MainWindow& w) {
         w.comm().tap = [this](bool incoming, const QByteArray& bytes) {
             if (incoming)
                 lastGood = kv::frameAccepted(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
         };
         // Connected after the window's own handler, so this runs once it has decoded.
-        QObject::connect(&w.comm(), &CMSComm::commEvent, &w, [this, &w](int code) {
+        QObject::connect(&w.comm(), &MeterSerialPort::commEvent, &w, [this, &w](int code) {
             if (code != kv::kEventReceive) return;
             // Outside a run the new-sample flag is only ever set by an accepted frame.
             kv::Model& m = w.model();
@@ -73,7 +73,7 @@ TEST_F(LinkFaults, DeviceDisappearsMidRunAndComesBackUnderTheSamePath) {
     ASSERT_TRUE(QFile::link(first->ptyPath(), device));
     SimProcess second({"--period", "100", "--seed", "2"});
 
-    CMainFrame w(optionsFor(dir, device));
+    MainWindow w(optionsFor(dir, device));
     w.show();
     kv::Model& m = w.model();
     QElapsedTimer clock;
@@ -166,7 +166,7 @@ TEST_F(LinkFaults, OnlyReadsThatBeginWithAGoodFrameAreAccepted) {
     kvfault::TestPty pty;
     ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    CMainFrame w(optionsFor(dir, pty.path()));
+    MainWindow w(optionsFor(dir, pty.path()));
     kv::Model& m = w.model();
     EventAudit audit(w);
     ASSERT_TRUE(w.comm().isOpen()) << w.comm().lastError().toStdString();
@@ -222,7 +222,7 @@ TEST_F(LinkFaults, SimulatedDamageAndBurstsAmongGoodFrames) {
     SimProcess sim({"--period", "40", "--corrupt-every", "2", "--burst"});
     ASSERT_TRUE(sim.start()) << sim.error().toStdString();
     QTemporaryDir dir;
-    CMainFrame w(optionsFor(dir, sim.ptyPath()));
+    MainWindow w(optionsFor(dir, sim.ptyPath()));
     w.show();
     EventAudit audit(w);
     ASSERT_TRUE(QTest::qWaitFor([&] { return audit.accepted >= 5 && audit.refused >= 5; }, 30000))
@@ -238,7 +238,7 @@ TEST_F(LinkFaults, FloodOfFramesLeavesTheWindowResponsive) {
     SimProcess sim({"--period", "1"});
     ASSERT_TRUE(sim.start()) << sim.error().toStdString();
     QTemporaryDir dir;
-    CMainFrame w(optionsFor(dir, sim.ptyPath()));
+    MainWindow w(optionsFor(dir, sim.ptyPath()));
     w.show();
     kv::Model& m = w.model();
     EventAudit audit(w);

@@ -6,8 +6,8 @@
 #include <cctype>
 #include <string>
 
-#include "record/DataFile.h"
-#include "record/TextExport.h"
+#include "core/record/DataFile.h"
+#include "core/record/TextExport.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // A graph with its run and samples, painted at a fixed view size.
 #include <memory>
 
-#include "graph/GraphState.h"
-#include "graph/ZoomCursor.h"
+#include "core/graph/GraphState.h"
+#include "core/graph/ZoomCursor.h"
 
 struct GraphFixture {
     std::unique_ptr<kv::SampleStore> doc = std::make_unique<kv::SampleStore>();

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "graph/Raster.h"
+#include "core/graph/Raster.h"
 
 using namespace kv;
 

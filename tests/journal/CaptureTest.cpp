@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "app/TempDir.h"
-#include "link/FrameBuilder.h"
-#include "link/HexLine.h"
-#include "record/Capture.h"
+#include "core/link/FrameBuilder.h"
+#include "core/link/HexLine.h"
+#include "core/record/Capture.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <functional>
 #include <memory>
 
-#include "app/Model.h"
+#include "core/Model.h"
 #include "app/TempDir.h"
-#include "record/DataFile.h"
-#include "record/RunJournal.h"
-#include "record/TextExport.h"
+#include "core/record/DataFile.h"
+#include "core/record/RunJournal.h"
+#include "core/record/TextExport.h"
 
 namespace fs = std::filesystem;
 

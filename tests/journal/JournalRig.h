@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "record/RunJournal.h"
+#include "core/record/RunJournal.h"
 
 namespace kvtest {
 

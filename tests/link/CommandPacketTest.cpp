@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "link/CommandPacket.h"
+#include "core/link/CommandPacket.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "link/FrameBuilder.h"
-#include "link/FrameDecoder.h"
+#include "core/link/FrameBuilder.h"
+#include "core/link/FrameDecoder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/HexLine.h"
+#include "core/link/HexLine.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "link/CommandPacket.h"
-#include "link/FrameBuilder.h"
-#include "link/LinkEngine.h"
+#include "core/link/CommandPacket.h"
+#include "core/link/FrameBuilder.h"
+#include "core/link/LinkEngine.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "link/FrameBuilder.h"
-#include "link/LinkEngine.h"
+#include "core/link/FrameBuilder.h"
+#include "core/link/LinkEngine.h"
 
 namespace {
 std::atomic<bool> gCounting{false};

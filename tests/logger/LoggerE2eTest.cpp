@@ -8,11 +8,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/CMainFrame.h"
+#include "gui/MainWindow.h"
 #include "e2e/SimProcess.h"
-#include "graph/CKVView.h"
-#include "link/LinkEngine.h"
-#include "logger/CLoggerDlg.h"
+#include "gui/graph/LiveGraphView.h"
+#include "core/link/LinkEngine.h"
+#include "gui/logger/LoggerViewer.h"
 #include "record/ModalScript.h"
 #include "record/RecordTestUtil.h"
 
@@ -27,7 +27,7 @@ TEST(LoggerEndToEnd, RecordSaveViewAndExport) {
     AppOptions o;
     o.configDir = config.path();
     o.port = sim.ptyPath();
-    CMainFrame frame(o);
+    MainWindow frame(o);
     frame.show();
     kv::Model& m = frame.model();
 
@@ -57,7 +57,7 @@ TEST(LoggerEndToEnd, RecordSaveViewAndExport) {
     QAction* open = frame.findChild<QAction*>("open");
     ASSERT_NE(open, nullptr);
     open->trigger();
-    auto* viewer = frame.findChild<CLoggerDlg*>();
+    auto* viewer = frame.findChild<LoggerViewer*>();
     ASSERT_NE(viewer, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.loggerShown == 1; }, 5000));

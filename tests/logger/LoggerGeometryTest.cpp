@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "LoggerTestUtil.h"
-#include "logger/LoggerGeometry.h"
-#include "logger/SetTable.h"
+#include "core/logger/LoggerGeometry.h"
+#include "core/logger/SetTable.h"
 
 using namespace kv::logger;
 using kvtest::rampRun;

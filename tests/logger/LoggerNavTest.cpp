@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "LoggerTestUtil.h"
-#include "logger/LoggerNav.h"
+#include "core/logger/LoggerNav.h"
 
 using namespace kv::logger;
 using kvtest::rampRun;

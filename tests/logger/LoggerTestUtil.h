@@ -2,9 +2,9 @@
 // Runs and plots for the logger tests.
 #include <initializer_list>
 
-#include "logger/LoggerGeometry.h"
-#include "record/LocalTime.h"
-#include "record/SampleStore.h"
+#include "core/logger/LoggerGeometry.h"
+#include "core/record/LocalTime.h"
+#include "core/record/SampleStore.h"
 
 namespace kvtest {
 

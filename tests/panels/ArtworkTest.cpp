@@ -9,7 +9,7 @@
 #include <QSet>
 #include <QSvgRenderer>
 
-#include "panels/MeterKeys.h"
+#include "core/panels/MeterKeys.h"
 
 namespace {
 

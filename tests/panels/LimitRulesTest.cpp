@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "panels/NumEntry.h"
-#include "panels/ReadingSet.h"
+#include "core/panels/NumEntry.h"
+#include "core/panels/ReadingSet.h"
 
 namespace {
 

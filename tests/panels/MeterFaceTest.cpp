@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "panels/MeterFace.h"
+#include "core/panels/MeterFace.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include "PanelFixture.h"
 #include "e2e/SimProcess.h"
-#include "panels/CAlarmPanelDlg.h"
-#include "panels/CKeyButton.h"
-#include "panels/CMeterPanelDlg.h"
-#include "panels/MeterFace.h"
-#include "panels/MeterKeys.h"
+#include "gui/panels/ReadingsPanel.h"
+#include "gui/panels/MeterKeyButton.h"
+#include "gui/panels/MeterPanel.h"
+#include "core/panels/MeterFace.h"
+#include "core/panels/MeterKeys.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ protected:
         return QTest::qWaitFor([&] { return !frame().model().meter.upper.empty(); }, 10000);
     }
     QPoint at(int i) {
-        CKeyButton* k = frame().view()->meterPanel()->key(i);
+        MeterKeyButton* k = frame().view()->meterPanel()->key(i);
         return k->mapTo(&frame(), k->rect().center());
     }
     // The key commands in the sim's log, without the link's own traffic.
@@ -89,8 +89,8 @@ TEST_F(SimPanels, PanelsFollowTheMeterItsAlarmsAndItsSilence) {
     writeConfig("[Alarmhi1Info]\nHi1 limit=10.0\n");
     ASSERT_TRUE(startWith({"--period", "200", "--silence-after", "25"}));
     auto& m = frame().model();
-    CAlarmPanelDlg* alarms = frame().view()->alarmPanel();
-    CMeterPanelDlg* meter = frame().view()->meterPanel();
+    ReadingsPanel* alarms = frame().view()->alarmPanel();
+    MeterPanel* meter = frame().view()->meterPanel();
     QTest::qWait(1000);
 
     // The display mirrors the frames: readings, unit and the degree mark.
@@ -109,7 +109,7 @@ TEST_F(SimPanels, PanelsFollowTheMeterItsAlarmsAndItsSilence) {
     EXPECT_TRUE(alarms->maxField(4)->text().endsWith(" %RH"));
     EXPECT_EQ(m.link.alarmHigh[0], 1);
     EXPECT_TRUE(alarms->isBlinking(0, true));
-    const QPoint ind = CAlarmPanelDlg::indicatorRect(0, true).center();
+    const QPoint ind = ReadingsPanel::indicatorRect(0, true).center();
     EXPECT_TRUE(QTest::qWaitFor([&] { return alarms->grab().toImage().pixelColor(ind) == QColor(255, 0, 0); }, 1000));
     shot("panels-live");
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "panels/MeterFace.h"
-#include "panels/MeterKeys.h"
+#include "core/panels/MeterFace.h"
+#include "core/panels/MeterKeys.h"
 
 namespace {
 

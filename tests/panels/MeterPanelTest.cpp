@@ -3,10 +3,10 @@
 #include <QWindow>
 
 #include "PanelFixture.h"
-#include "panels/CKeyButton.h"
-#include "panels/CMeterPanelDlg.h"
-#include "panels/MeterFace.h"
-#include "panels/MeterKeys.h"
+#include "gui/panels/MeterKeyButton.h"
+#include "gui/panels/MeterPanel.h"
+#include "core/panels/MeterFace.h"
+#include "core/panels/MeterKeys.h"
 
 namespace {
 
@@ -14,14 +14,14 @@ QByteArray hex(const kv::Command& c) {
     return QByteArray(reinterpret_cast<const char*>(c.data()), c.size()).toHex(' ').toUpper();
 }
 
-class MeterPanel : public PanelTest {
+class MeterPanelTest : public PanelTest {
 protected:
-    CMeterPanelDlg* panel() { return frame().view()->meterPanel(); }
+    MeterPanel* panel() { return frame().view()->meterPanel(); }
     QImage face() { return panel()->client()->grab().toImage(); }
     // A key's centre in the main window's coordinates, for clicks that go the
     // way a user's do (the window turns a quick second press into a double-click).
     QPoint at(int i) {
-        CKeyButton* k = panel()->key(i);
+        MeterKeyButton* k = panel()->key(i);
         return k->mapTo(&frame(), k->rect().center());
     }
     // Pixels inside the display window that differ from its colour.
@@ -34,7 +34,7 @@ protected:
     }
 };
 
-TEST_F(MeterPanel, KeysLieOnThePictureWhereTheTablePutsThem) {
+TEST_F(MeterPanelTest, KeysLieOnThePictureWhereTheTablePutsThem) {
     for (int i = 0; i < kv::kMeterKeyCount; ++i) {
         const kv::MeterKey& k = kv::kMeterKeys[i];
         EXPECT_EQ(panel()->key(i)->geometry(), QRect(k.x, k.y, k.width, k.height)) << k.name;
@@ -44,7 +44,7 @@ TEST_F(MeterPanel, KeysLieOnThePictureWhereTheTablePutsThem) {
     EXPECT_EQ(panel()->client()->mapTo(panel(), QPoint(0, 0)), QPoint(2, 2));
 }
 
-TEST_F(MeterPanel, EachPressSendsItsCommandOnce) {
+TEST_F(MeterPanelTest, EachPressSendsItsCommandOnce) {
     for (int i = 0; i < kv::kMeterKeyCount; ++i) {
         const kv::MeterKey& k = kv::kMeterKeys[i];
         written_.clear();
@@ -55,7 +55,7 @@ TEST_F(MeterPanel, EachPressSendsItsCommandOnce) {
     }
 }
 
-TEST_F(MeterPanel, RepaintWhileHeldSendsNothingMore) {
+TEST_F(MeterPanelTest, RepaintWhileHeldSendsNothingMore) {
     const int holdUp = 0;
     written_.clear();
     QTest::mousePress(frame().windowHandle(), Qt::LeftButton, {}, at(holdUp));
@@ -70,7 +70,7 @@ TEST_F(MeterPanel, RepaintWhileHeldSendsNothingMore) {
     EXPECT_EQ(written_[0], "FF AA 55 6B 1E 00 00 00 89 00 FF");
 }
 
-TEST_F(MeterPanel, DoubleClickSendsBothPressesAndItsCommand) {
+TEST_F(MeterPanelTest, DoubleClickSendsBothPressesAndItsCommand) {
     for (int i = 0; i < kv::kMeterKeyCount; ++i) {
         const kv::MeterKey& k = kv::kMeterKeys[i];
         written_.clear();
@@ -82,7 +82,7 @@ TEST_F(MeterPanel, DoubleClickSendsBothPressesAndItsCommand) {
     }
 }
 
-TEST_F(MeterPanel, DisplayWindowColourFollowsTheBacklight) {
+TEST_F(MeterPanelTest, DisplayWindowColourFollowsTheBacklight) {
     auto& m = frame().model();
     const QPoint corner(kv::kDisplayX + 2, kv::kDisplayY + kv::kDisplayH - 3);
     EXPECT_EQ(face().pixelColor(corner), QColor(168, 191, 163));
@@ -93,7 +93,7 @@ TEST_F(MeterPanel, DisplayWindowColourFollowsTheBacklight) {
     EXPECT_EQ(face().pixelColor(100, kv::kMeterFaceBottom + 5), QColor(217, 218, 212));
 }
 
-TEST_F(MeterPanel, DisplayShowsTheTextsAndOfflineInRed) {
+TEST_F(MeterPanelTest, DisplayShowsTheTextsAndOfflineInRed) {
     auto& m = frame().model();
     EXPECT_EQ(inkInDisplay(face()), 0);  // nothing before the first frame
     m.meter.upper = "23.5";
@@ -122,7 +122,7 @@ TEST_F(MeterPanel, DisplayShowsTheTextsAndOfflineInRed) {
     EXPECT_EQ(inkInDisplay(off, QRect(68, 290, 64, 50)), 0);
 }
 
-TEST_F(MeterPanel, EnterAndEscLeaveThePanelOpen) {
+TEST_F(MeterPanelTest, EnterAndEscLeaveThePanelOpen) {
     panel()->key(3)->setFocus();
     written_.clear();
     for (Qt::Key k : {Qt::Key_Return, Qt::Key_Escape}) QTest::keyClick(panel()->key(3), k);

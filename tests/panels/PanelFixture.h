@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "app/CMainFrame.h"
-#include "graph/CKVView.h"
-#include "link/CMSComm.h"
-#include "link/CommandPacket.h"
+#include "gui/MainWindow.h"
+#include "gui/graph/LiveGraphView.h"
+#include "session/MeterSerialPort.h"
+#include "core/link/CommandPacket.h"
 
 class PanelTest : public testing::Test {
 protected:
@@ -26,12 +26,12 @@ protected:
         f.write(text);
     }
 
-    CMainFrame& frame(const QString& port = {}) {
+    MainWindow& frame(const QString& port = {}) {
         if (!frame_) {
             AppOptions o;
             o.configDir = dir_.path();
             o.port = port.isEmpty() ? dir_.path() + "/no-such-device" : port;
-            frame_ = std::make_unique<CMainFrame>(o);
+            frame_ = std::make_unique<MainWindow>(o);
             frame_->resize(1024, 768);
             frame_->show();
             EXPECT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
@@ -78,7 +78,7 @@ protected:
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<MainWindow> frame_;
     std::vector<QByteArray> written_;
     int viewPaints_ = 0;
 };

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "panels/ReadingSet.h"
+#include "core/panels/ReadingSet.h"
 
 namespace {
 

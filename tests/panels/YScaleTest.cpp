@@ -1,7 +1,7 @@
 // The Y scale dialog's choices and what an OK'd choice does to a graph's pair.
 #include <gtest/gtest.h>
 
-#include "panels/YScale.h"
+#include "core/panels/YScale.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <ctime>
 
 #include "RecordTestUtil.h"
-#include "app/Model.h"
-#include "record/DataFile.h"
+#include "core/Model.h"
+#include "core/record/DataFile.h"
 
 using kvtest::makeRecord;
 using kvtest::makeRamp;

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "record/DataFile.h"
+#include "core/record/DataFile.h"
 
 namespace kvtest {
 

@@ -7,9 +7,9 @@
 
 #include "ModalScript.h"
 #include "RecordTestUtil.h"
-#include "app/Model.h"
-#include "record/SaveCommand.h"
-#include "record/TextExport.h"
+#include "core/Model.h"
+#include "gui/record/SaveCommand.h"
+#include "core/record/TextExport.h"
 
 using kvtest::ModalScript;
 

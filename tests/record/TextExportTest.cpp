@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "RecordTestUtil.h"
-#include "record/TextExport.h"
+#include "core/record/TextExport.h"
 
 using kvtest::makeRecord;
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "RecordTestUtil.h"
-#include "record/TextExport.h"
+#include "core/record/TextExport.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include <memory>
 
-#include "app/Model.h"
-#include "graph/PrintCommand.h"
-#include "record/LocalTime.h"
+#include "core/Model.h"
+#include "gui/report/PrintCommand.h"
+#include "core/record/LocalTime.h"
 #include "record/ModalScript.h"
 #include "report/PdfProbe.h"
 

@@ -9,9 +9,9 @@
 
 #include <memory>
 
-#include "app/CMainFrame.h"
-#include "logger/CLoggerDlg.h"
-#include "record/DataFile.h"
+#include "gui/MainWindow.h"
+#include "gui/logger/LoggerViewer.h"
+#include "core/record/DataFile.h"
 #include "record/ModalScript.h"
 #include "report/PdfProbe.h"
 
@@ -37,7 +37,7 @@ TEST(PrintWindows, MainWindowPrintsTheRealTimeRun) {
     AppOptions o;
     o.configDir = cfg.path();
     o.port = cfg.path() + "/no-such-device";
-    CMainFrame w(o);
+    MainWindow w(o);
     auto& m = w.model();
     m.run.n = 7;
     m.run.intervalMs = 10000;
@@ -76,7 +76,7 @@ TEST(PrintWindows, LoggerViewerPrintsTheShownRun) {
 
     auto model = std::make_unique<kv::Model>();
     model->run.loggerOpen = 1;
-    auto* viewer = new CLoggerDlg(*model);
+    auto* viewer = new LoggerViewer(*model);
     viewer->show();
 
     // Nothing shown yet: Print does nothing at all.

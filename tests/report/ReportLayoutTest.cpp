@@ -8,8 +8,8 @@
 #include <string>
 
 #include "graph/GraphFixture.h"
-#include "graph/ReportLayout.h"
-#include "record/LocalTime.h"
+#include "core/graph/ReportLayout.h"
+#include "core/record/LocalTime.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
-#include "graph/ReportLayout.h"
-#include "graph/ReportPage.h"
+#include "core/graph/ReportLayout.h"
+#include "gui/report/ReportPage.h"
 
 namespace {
 

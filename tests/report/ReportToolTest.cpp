@@ -5,8 +5,8 @@
 #include <memory>
 #include <regex>
 
-#include "record/DataFile.h"
-#include "record/LocalTime.h"
+#include "core/record/DataFile.h"
+#include "core/record/LocalTime.h"
 #include "report/PdfProbe.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "RunProgram.h"
-#include "link/FrameBuilder.h"
+#include "core/link/FrameBuilder.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "SimMeter.h"
-#include "link/CommandPacket.h"
-#include "link/FrameDecoder.h"
+#include "core/link/CommandPacket.h"
+#include "core/link/FrameDecoder.h"
 
 namespace {
 

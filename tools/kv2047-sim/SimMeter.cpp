@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "link/CommandPacket.h"
+#include "core/link/CommandPacket.h"
 
 namespace kvsim {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/FrameBuilder.h"
+#include "core/link/FrameBuilder.h"
 
 namespace kvsim {
 

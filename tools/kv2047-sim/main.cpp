@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "SimMeter.h"
-#include "link/HexLine.h"
+#include "core/link/HexLine.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Reading a data file for the info and export commands.
 #include <cstdio>
 
-#include "record/DataFile.h"
+#include "core/record/DataFile.h"
 
 // Reads `path` into `rec`. Returns 0, or the exit status after printing the
 // reader's message on standard error: 1 when the file cannot be read at all,

@@ -6,8 +6,8 @@
 
 #include "Commands.h"
 #include "ToolRead.h"
-#include "record/DataFile.h"
-#include "record/TextExport.h"
+#include "core/record/DataFile.h"
+#include "core/record/TextExport.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "Commands.h"
-#include "record/DataFile.h"
-#include "record/TextExport.h"
+#include "core/record/DataFile.h"
+#include "core/record/TextExport.h"
 #include "ToolRead.h"
 
 int cmdInfo(int argc, char** argv) {

@@ -25,13 +25,13 @@
 #include <string_view>
 
 #include "Commands.h"
-#include "app/Model.h"
-#include "link/CMSComm.h"
-#include "link/LinkEngine.h"
-#include "record/Capture.h"
-#include "record/RunJournal.h"
-#include "record/Shown.h"
-#include "record/TextExport.h"
+#include "core/Model.h"
+#include "session/MeterSerialPort.h"
+#include "core/link/LinkEngine.h"
+#include "core/record/Capture.h"
+#include "core/record/RunJournal.h"
+#include "core/record/Shown.h"
+#include "core/record/TextExport.h"
 
 namespace {
 
@@ -129,7 +129,7 @@ public:
 
         m_.link.port = 1;
         comm_.setDevice(1, QFile::decodeName(port_.c_str()));
-        QObject::connect(&comm_, &CMSComm::commEvent, [this](int code) { onCommEvent(code); });
+        QObject::connect(&comm_, &MeterSerialPort::commEvent, [this](int code) { onCommEvent(code); });
         comm_.openPort(1);
         if (!comm_.isOpen()) {
             std::fprintf(stderr, "kv2047-tool record: cannot open the port: %s\n",
@@ -261,7 +261,7 @@ private:
     int rate_, count_;
     std::string out_;
     kv::Model m_;
-    CMSComm comm_;
+    MeterSerialPort comm_;
     kv::RunJournal journal_;
     kv::CaptureFile capture_;
     QTimer ackTimer_, watchdogTimer_, sampleTimer_;

@@ -15,9 +15,9 @@
 
 #include "Commands.h"
 #include "ToolRead.h"
-#include "graph/ReportLayout.h"
-#include "graph/ReportPage.h"
-#include "logger/SetTable.h"
+#include "core/graph/ReportLayout.h"
+#include "gui/report/ReportPage.h"
+#include "core/logger/SetTable.h"
 
 namespace {
 

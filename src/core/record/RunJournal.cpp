@@ -1,0 +1,479 @@
+#include "core/record/RunJournal.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "core/Model.h"
+#include "core/config/Settings.h"
+#include "core/link/LinkEngine.h"
+#include "core/record/DataFile.h"
+#include "core/record/TextExport.h"
+
+namespace kv {
+
+namespace {
+
+constexpr char kMagic[8] = {'K', 'V', '2', '0', '4', '7', 'J', '1'};
+
+void put32(std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+void put64(std::string& s, uint64_t v) {
+    for (int i = 0; i < 8; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+void putFloat(std::string& s, float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    put32(s, v);
+}
+uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint64_t get64(const uint8_t* p) { return uint64_t(get32(p)) | uint64_t(get32(p + 4)) << 32; }
+float getFloat(const uint8_t* p) {
+    const uint32_t v = get32(p);
+    float f;
+    std::memcpy(&f, &v, 4);
+    return f;
+}
+
+void sealWithCrc(std::string& s) {
+    put32(s, crc32(reinterpret_cast<const uint8_t*>(s.data()), s.size()));
+}
+
+bool crcOk(const uint8_t* p, std::size_t len) { return crc32(p, len - 4) == get32(p + len - 4); }
+
+std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// The folder entry of a new or renamed file survives a power cut only once
+// the folder itself is flushed.
+void syncDir(const std::string& dir) {
+    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool isJournalName(const std::filesystem::path& p) {
+    const std::string name = p.filename().string();
+    return name.size() > std::strlen(kJournalSuffix) && name[0] != '.' && p.extension() == kJournalSuffix;
+}
+
+// Opens a journal for reading and takes its lock without waiting. -1 when it
+// cannot be opened or a running program holds it.
+int openUnheld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool readFd(int fd, std::string& out) {
+    out.clear();
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        out.append(buf, static_cast<std::size_t>(n));
+        // More than a full run's journal cannot be ours.
+        if (out.size() > kJournalHeaderBytes + kJournalRecordBytes * (kMaxSamples + 2)) return true;
+    }
+}
+
+bool writeFd(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string stampForName(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &tm);
+    return buf;
+}
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to the disk and
+// renames it over `path`.
+bool replaceFile(const std::string& path, const std::string& bytes, std::string* error) {
+    std::string tmpl = path + ".XXXXXX";
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        if (error) *error = errnoText(path);
+        return false;
+    }
+    ::fchmod(fd, 0644);
+    bool ok = writeFd(fd, bytes) && ::fsync(fd) == 0;
+    const int err = errno;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        if (error) *error = path + ": " + std::strerror(err ? err : errno);
+        ::unlink(tmpl.c_str());
+        return false;
+    }
+    syncDir(std::filesystem::path(path).parent_path().string());
+    return true;
+}
+
+}  // namespace
+
+uint32_t crc32(const uint8_t* data, std::size_t len) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < len; ++i) {
+        c ^= data[i];
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+std::string encodeJournalHeader(const JournalHeader& h) {
+    std::string s(kMagic, sizeof kMagic);
+    put64(s, static_cast<uint64_t>(h.startTime));
+    put32(s, static_cast<uint32_t>(h.intervalMs));
+    put32(s, static_cast<uint32_t>(h.countTarget));
+    s += static_cast<char>(h.unitFlag);
+    s += h.unitText;
+    s.append(2, '\0');
+    put32(s, static_cast<uint32_t>(h.yGain));
+    put32(s, static_cast<uint32_t>(h.yOffset));
+    put32(s, static_cast<uint32_t>(h.pid));
+    s.append(20, '\0');
+    sealWithCrc(s);
+    return s;
+}
+
+std::string encodeJournalRecord(uint32_t index, const float q[kQuantities], uint8_t unitFlag, int32_t yGain,
+                                int32_t yOffset) {
+    std::string s;
+    s.reserve(kJournalRecordBytes);
+    put32(s, index);
+    for (int i = 0; i < kQuantities; ++i) putFloat(s, q[i]);
+    s += static_cast<char>(unitFlag);
+    s += static_cast<char>(static_cast<int8_t>(std::clamp(yOffset, -128, 127)));
+    const auto gain = static_cast<uint16_t>(static_cast<int16_t>(std::clamp(yGain, -32768, 32767)));
+    s += static_cast<char>(gain & 0xFF);
+    s += static_cast<char>(gain >> 8);
+    sealWithCrc(s);
+    return s;
+}
+
+std::string encodeJournalFinish() {
+    const float none[kQuantities] = {};
+    return encodeJournalRecord(kJournalFinishIndex, none, 0, 0, 0);
+}
+
+bool parseJournal(const uint8_t* data, std::size_t size, JournalContents& out, std::string* error) {
+    out = JournalContents{};
+    if (size < kJournalHeaderBytes || std::memcmp(data, kMagic, sizeof kMagic) != 0) {
+        if (error) *error = "not a run journal";
+        return false;
+    }
+    if (!crcOk(data, kJournalHeaderBytes)) {
+        if (error) *error = "the journal's header is damaged";
+        return false;
+    }
+    JournalHeader& h = out.header;
+    h.startTime = static_cast<int64_t>(get64(data + 8));
+    h.intervalMs = static_cast<int32_t>(get32(data + 16));
+    h.countTarget = static_cast<int32_t>(get32(data + 20));
+    h.unitFlag = data[24];
+    h.unitText = static_cast<char>(data[25]);
+    h.yGain = static_cast<int32_t>(get32(data + 28));
+    h.yOffset = static_cast<int32_t>(get32(data + 32));
+    h.pid = static_cast<int32_t>(get32(data + 36));
+    out.unitFlag = h.unitFlag;
+    out.yGain = h.yGain;
+    out.yOffset = h.yOffset;
+
+    std::size_t pos = kJournalHeaderBytes;
+    while (pos + kJournalRecordBytes <= size) {
+        const uint8_t* r = data + pos;
+        if (!crcOk(r, kJournalRecordBytes)) break;
+        const uint32_t index = get32(r);
+        if (index == kJournalFinishIndex) {
+            out.finished = true;
+            pos += kJournalRecordBytes;
+            break;
+        }
+        // The store holds kMaxSamples - 1 committed samples at most.
+        if (index != static_cast<uint32_t>(out.count) || out.count >= kMaxSamples - 1) break;
+        for (int q = 0; q < kQuantities; ++q) out.samples.push_back(getFloat(r + 4 + 4 * q));
+        out.unitFlag = r[24];
+        out.yOffset = static_cast<int8_t>(r[25]);
+        out.yGain = static_cast<int16_t>(static_cast<uint16_t>(r[26] | r[27] << 8));
+        ++out.count;
+        pos += kJournalRecordBytes;
+    }
+    out.torn = !out.finished && pos != size;
+    return true;
+}
+
+bool readJournal(const std::string& path, JournalContents& out, std::string* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error) *error = errnoText(path);
+        return false;
+    }
+    std::string bytes;
+    const bool ok = readFd(fd, bytes);
+    ::close(fd);
+    if (!ok) {
+        if (error) *error = errnoText(path);
+        return false;
+    }
+    return parseJournal(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, error);
+}
+
+std::string journalDirFor(const std::string& besideConfig) {
+    if (!besideConfig.empty()) return besideConfig;
+    if (const char* s = std::getenv("XDG_STATE_HOME"); s && *s) return std::string(s) + "/kv2047";
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        std::string h = home;
+        while (h.size() > 1 && h.back() == '/') h.pop_back();
+        return (h == "/" ? std::string() : h) + "/.local/state/kv2047";
+    }
+    return ".";
+}
+
+std::vector<JournalEntry> findUnfinishedJournals(const std::string& dir) {
+    std::vector<JournalEntry> found;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        if (!isJournalName(it->path()) || !it->is_regular_file(ec)) continue;
+        const std::string path = it->path().string();
+        const int fd = openUnheld(path);
+        if (fd < 0) continue;
+        std::string bytes;
+        JournalContents j;
+        const bool good = readFd(fd, bytes) &&
+                          parseJournal(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), j, nullptr);
+        // A run killed before its first sample left nothing to recover.
+        if (good && !j.finished && j.count == 0) ::unlink(path.c_str());
+        ::close(fd);
+        if (!good || j.finished || j.count == 0) continue;
+        found.push_back({path, j.header, j.count});
+    }
+    std::sort(found.begin(), found.end(), [](const JournalEntry& a, const JournalEntry& b) {
+        return a.header.startTime != b.header.startTime ? a.header.startTime > b.header.startTime
+                                                        : a.path > b.path;
+    });
+    return found;
+}
+
+void restoreJournal(const JournalContents& j, Model& m) {
+    const int n = std::clamp(j.count, 0, kMaxSamples - 1);
+    for (int i = 0; i < n; ++i)
+        for (int q = 0; q < kQuantities; ++q) m.doc->live[q][i] = j.samples[static_cast<std::size_t>(i) * 5 + q];
+    m.run.n = n;
+    m.doc->sampleCountCopy = n;
+    m.run.runStartTime = static_cast<std::time_t>(j.header.startTime);
+    m.run.intervalMs = j.header.intervalMs;
+    m.run.countTarget = j.header.countTarget;
+    m.run.unitFlag = j.unitFlag ? 1 : 0;
+    m.run.unitText = m.run.unitFlag ? "F" : "C";
+    // Only a scale the graph can draw with.
+    if (isAllowedGain(j.yGain) && isAllowedOffset(j.yOffset)) {
+        m.run.yGain = j.yGain;
+        m.run.yOffset = j.yOffset;
+    }
+    m.run.fresh = 0;
+    m.run.newSample = 0;
+    m.link.startPending = 0;
+    m.link.runInProgress = 0;
+    m.link.stopped = 1;
+    m.link.hasRunData = 1;
+    m.run.stopEnable = 0;
+    m.bar.startTime = formatLocalTime(m.run.runStartTime, "%d/%m/%y %H:%M:%S");
+    m.bar.dataNo = std::to_string(n);
+    m.bar.sampleRate = std::to_string(j.header.intervalMs / 1000);
+    m.bar.sampleCount = std::to_string(j.header.countTarget);
+}
+
+std::string setJournalAside(const std::string& path, std::string* error) {
+    std::string target = path + kJournalAsideSuffix;
+    for (int k = 1; k < 1000 && ::access(target.c_str(), F_OK) == 0; ++k)
+        target = path + "." + std::to_string(k) + kJournalAsideSuffix;
+    if (::rename(path.c_str(), target.c_str()) != 0) {
+        if (error) *error = errnoText(path);
+        return {};
+    }
+    syncDir(std::filesystem::path(path).parent_path().string());
+    return target;
+}
+
+RunJournal::RunJournal(std::string dir) : dir_(std::move(dir)) {}
+
+RunJournal::~RunJournal() { close(); }
+
+void RunJournal::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    adopted_ = false;
+}
+
+bool RunJournal::writeAll(const std::string& bytes) {
+    if (!writeFd(fd_, bytes) || ::fsync(fd_) != 0) {
+        error_ = errnoText(path_);
+        return false;
+    }
+    return true;
+}
+
+bool RunJournal::begin(const Model& m) {
+    finish();
+    error_.clear();
+    std::error_code ec;
+    std::filesystem::create_directories(dir_, ec);
+
+    // Journals finished earlier are no longer needed; running programs hold theirs.
+    std::filesystem::directory_iterator it(dir_, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        if (!isJournalName(it->path())) continue;
+        const std::string p = it->path().string();
+        const int fd = openUnheld(p);
+        if (fd < 0) continue;
+        std::string bytes;
+        JournalContents j;
+        if (readFd(fd, bytes) &&
+            parseJournal(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), j, nullptr) && j.finished)
+            ::unlink(p.c_str());
+        ::close(fd);
+    }
+
+    JournalHeader h;
+    h.startTime = static_cast<int64_t>(m.run.runStartTime);
+    h.intervalMs = m.run.intervalMs;
+    h.countTarget = m.run.countTarget;
+    h.unitFlag = m.run.unitFlag;
+    h.unitText = m.run.unitFlag ? 'F' : 'C';
+    h.yGain = m.run.yGain;
+    h.yOffset = m.run.yOffset;
+    h.pid = static_cast<int32_t>(::getpid());
+
+    // Written and locked under a hidden name first, so no other program ever
+    // sees it without a header or without its lock.
+    const std::string base = (std::filesystem::path(dir_) / ("run-" + stampForName(m.run.runStartTime) + "-" +
+                                                             std::to_string(::getpid())))
+                                 .string();
+    std::string tmp = (std::filesystem::path(dir_) / ".journal-XXXXXX").string();
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) {
+        error_ = errnoText(dir_);
+        return false;
+    }
+    ::fchmod(fd, 0644);
+    ::flock(fd, LOCK_EX);
+    fd_ = fd;
+    path_ = tmp;
+    if (!writeAll(encodeJournalHeader(h))) {
+        ::unlink(tmp.c_str());
+        close();
+        return false;
+    }
+    std::string target = base + kJournalSuffix;
+    for (int k = 1; k < 1000 && ::access(target.c_str(), F_OK) == 0; ++k)
+        target = base + "-" + std::to_string(k) + kJournalSuffix;
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        error_ = errnoText(target);
+        ::unlink(tmp.c_str());
+        close();
+        return false;
+    }
+    syncDir(dir_);
+    path_ = target;
+    next_ = 0;
+    return true;
+}
+
+bool RunJournal::append(const Model& m) {
+    if (fd_ < 0 || adopted_) return false;
+    const int n = std::clamp(m.run.n, 0, kMaxSamples - 1);
+    std::string bytes;
+    // Normally exactly one new sample; catch up if a commit was missed.
+    for (int i = static_cast<int>(next_); i < n; ++i) {
+        float q[kQuantities];
+        for (int k = 0; k < kQuantities; ++k) q[k] = m.doc->live[k][i];
+        bytes += encodeJournalRecord(static_cast<uint32_t>(i), q, m.run.unitFlag, m.run.yGain, m.run.yOffset);
+    }
+    if (bytes.empty()) return true;
+    if (!writeAll(bytes)) return false;
+    next_ = static_cast<uint32_t>(n);
+    return true;
+}
+
+bool RunJournal::finish() {
+    if (fd_ < 0) return true;
+    const bool ok = writeAll(encodeJournalFinish());
+    close();
+    return ok;
+}
+
+void RunJournal::follow(const Model& m) {
+    if (fd_ >= 0 && !adopted_ && !m.link.runInProgress) finish();
+}
+
+bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
+    finish();
+    error_.clear();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        error_ = errnoText(path);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error_ = path + ": in use by another program";
+        ::close(fd);
+        return false;
+    }
+    JournalContents j;
+    if (!readJournal(path, j, &error_) || j.finished) {
+        if (j.finished) error_ = path + ": the run was finished";
+        ::close(fd);
+        return false;
+    }
+    // Cut a torn tail so the finish marker follows the last good record.
+    if (::ftruncate(fd, static_cast<off_t>(kJournalHeaderBytes + kJournalRecordBytes * j.count)) != 0) {
+        error_ = errnoText(path);
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    adopted_ = true;
+    next_ = static_cast<uint32_t>(j.count);
+    if (contents) *contents = std::move(j);
+    return true;
+}
+
+bool writeRunFiles(const std::string& path, const SampleStore& doc, const RunState& run, bool withText,
+                   std::string* error) {
+    auto rec = makeRunRecord();
+    snapshotLiveRun(doc, run, *rec);
+    // The text table first: a data file is only there when both are complete.
+    if (withText && !replaceFile(textFilePathFor(path), exportText(rec->run), error)) return false;
+    return replaceFile(path, encodeDataFile(*rec), error);
+}
+
+}  // namespace kv

@@ -1,0 +1,307 @@
+#include "gui/logger/LoggerViewer.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTimerEvent>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "gui/MainWindow.h"
+#include "core/Model.h"
+#include "gui/report/PrintCommand.h"
+#include "gui/dialogs/YScaleDialog.h"
+#include "gui/panels/PanelKeyFilter.h"
+#include "gui/record/SaveCommand.h"
+
+using namespace kv::logger;
+
+namespace {
+
+constexpr int kDragTimerMs = 10;
+
+struct ToolEntry {
+    const char* label;
+    const char* tip;   // only Download and Undozoom have one
+};
+constexpr ToolEntry kTools[] = {
+    {"Download", "Download"}, {"Print", nullptr}, {"Undozoom", "ZoomOut"}, {"AIR", nullptr},
+    {"WB", nullptr},          {"DP", nullptr},    {"K/IR", nullptr},      {"RH", nullptr},
+    {"Combine", nullptr},     {"Y Axis", nullptr},
+};
+
+}  // namespace
+
+LoggerViewer::LoggerViewer(MainWindow* frame) : LoggerViewer(frame->model(), frame) {}
+
+LoggerViewer::LoggerViewer(kv::Model& model, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      model_(model),
+      sets_(std::make_unique<SetTable>()),
+      tables_(std::make_unique<CoordTables>()) {
+    setWindowTitle(QStringLiteral("Graph"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFixedSize(kWidth, kHeight);
+    plot_ = plotRect(kWidth, kHeight);
+    build();
+    kv::installPanelKeyFilter(this);
+
+    // Centred over the main window, or on the screen without one.
+    const QRect over = parent ? parent->window()->frameGeometry()
+                              : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
+    move(over.center() - QPoint(kWidth / 2, kHeight / 2));
+}
+
+LoggerViewer::~LoggerViewer() = default;
+
+void LoggerViewer::build() {
+    toolBar_ = new QToolBar(this);
+    toolBar_->setMovable(false);
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolBar_->setContentsMargins(0, 0, 0, 0);
+    toolBar_->setGeometry(0, 0, kWidth, 23);
+    const std::function<void()> handlers[] = {
+        [this] { download(); },        [this] { print(); },           [this] { undoZoom(); },
+        [this] { showQuantity(kv::AIR); }, [this] { showQuantity(kv::WB); }, [this] { showQuantity(kv::DP); },
+        [this] { showQuantity(kv::KIR); }, [this] { showQuantity(kv::RH); }, [this] { showQuantity(-1); },
+        [this] { chooseYScale(); },
+    };
+    for (std::size_t i = 0; i < std::size(kTools); ++i) {
+        if (i) toolBar_->addSeparator();
+        QAction* a = toolBar_->addAction(QString::fromLatin1(kTools[i].label));
+        a->setToolTip(kTools[i].tip ? QString::fromLatin1(kTools[i].tip) : QString());
+        connect(a, &QAction::triggered, this, handlers[i]);
+        if (auto* b = qobject_cast<QToolButton*>(toolBar_->widgetForAction(a))) b->setFixedSize(75, 18);
+    }
+
+    list_ = new QTableWidget(0, 4, this);
+    list_->setGeometry(6, 28, 232, 568);
+    list_->setHorizontalHeaderLabels({"Set", "Time", "Sampling Rate", "Nums"});
+    const int widths[] = {50, 130, 110, 150};
+    for (int c = 0; c < 4; ++c) {
+        list_->setColumnWidth(c, widths[c]);
+        list_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    list_->verticalHeader()->hide();
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int, int) { chooseSet(list_->currentRow()); });
+
+    scrollBar_ = new QScrollBar(Qt::Horizontal, this);
+    scrollBar_->setGeometry(302, 568, 590, 16);
+    scrollBar_->setEnabled(false);
+    scrollBar_->setToolTip(QStringLiteral("Moves the zoomed graph along the run"));
+    connect(scrollBar_, &QScrollBar::actionTriggered, this, &LoggerViewer::onScrollAction);
+}
+
+QAction* LoggerViewer::action(const QString& label) const {
+    for (QAction* a : toolBar_->actions())
+        if (a->text() == label) return a;
+    return nullptr;
+}
+
+// Painting.
+
+void LoggerViewer::appendSet() {
+    kv::LoggedRun& doc = model_.doc->logged;
+    shownStart_ = loggedStart(doc);
+    if (sets_->append(doc, shownStart_, model_.run.loggerYGain, model_.run.loggerYOffset)) list_->setRowCount(0);
+    const int row = sets_->newest();
+    const ListRow texts = sets_->listRow(row);
+    list_->insertRow(row);
+    const std::string* cells[] = {&texts.set, &texts.time, &texts.rate, &texts.nums};
+    for (int c = 0; c < 4; ++c) list_->setItem(row, c, new QTableWidgetItem(QString::fromStdString(*cells[c])));
+}
+
+void LoggerViewer::render() {
+    kv::RunState& run = model_.run;
+    run.loggerShown = 1;
+    if (image_.size() != size()) image_ = QImage(size(), QImage::Format_RGB32);
+    if (run.newRun == 1) appendSet();
+    const Frame f = prepareFrame(*tables_, nav_, plot_, model_.doc->logged, shownStart_, run.loggerYGain,
+                                 run.loggerYOffset, loaded());
+    if (f.loaded && !f.wholeRun) {
+        scrollBar_->setEnabled(true);
+        scrollBar_->setRange(0, f.scrollMax);
+        if (f.setScrollPos) scrollBar_->setValue(f.scrollPos);
+    } else {
+        scrollBar_->setEnabled(false);
+    }
+    painter_.paint(image_, f, *tables_, nav_);
+    run.newRun = 0;
+    paintPending_ = false;
+}
+
+void LoggerViewer::repaintNow() {
+    render();
+    update();
+}
+
+void LoggerViewer::requestPaint() {
+    paintPending_ = true;
+    update();
+}
+
+void LoggerViewer::paintEvent(QPaintEvent*) {
+    if (paintPending_ || image_.size() != size()) render();
+    QPainter p(this);
+    p.drawImage(0, 0, image_);
+}
+
+// Commands.
+
+void LoggerViewer::wholeRunReset() {
+    nav_.wholeRunReset();
+    scrollBar_->setEnabled(false);
+}
+
+void LoggerViewer::download() {
+    if (model_.run.loggerOpen != 1) return;
+    wholeRunReset();
+    repaintNow();
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), lastPath_, kOpenFilter);
+    if (path.isEmpty()) return;
+    lastPath_ = path;
+    readFile(path);
+}
+
+bool LoggerViewer::downloadFile(const QString& path) {
+    if (model_.run.loggerOpen != 1) return false;
+    wholeRunReset();
+    repaintNow();
+    lastPath_ = path;
+    return readFile(path);
+}
+
+bool LoggerViewer::readFile(const QString& path) {
+    const kv::ReadResult r = openDataFile(path, model_);
+    if (!r.ok()) {
+        // A file that cannot be opened at all is passed over quietly.
+        if (r.error != kv::ReadError::Io) reportReadError(this, path, r);
+        requestPaint();
+        return false;
+    }
+    model_.run.loggerOpen = 1;
+    wholeRunReset();
+    model_.doc->fileTagRead = "00";
+    repaintNow();   // appends the run as the newest set
+    return true;
+}
+
+void LoggerViewer::undoZoom() {
+    wholeRunReset();
+    repaintNow();
+}
+
+void LoggerViewer::showQuantity(int q) {
+    if (q < 0) showAll(nav_);
+    else showOnly(nav_, q);
+    requestPaint();
+}
+
+void LoggerViewer::chooseYScale() {
+    if (YScaleDialog::edit(this, model_.run.loggerYOffset, model_.run.loggerYGain)) requestPaint();
+}
+
+void LoggerViewer::print() {
+    // The shown run with the viewer's own scale and switches; nothing for an empty run.
+    printLoggerReport(this, model_, shownStart_, nav_.shown.data());
+}
+
+void LoggerViewer::chooseSet(int row) {
+    if (row < 0 || row > sets_->newest()) return;
+    showSet(sets_->at(row), model_.doc->logged, shownStart_, model_.run);
+    wholeRunReset();
+    requestPaint();
+}
+
+void LoggerViewer::onScrollAction(int action) {
+    if (action == QAbstractSlider::SliderMove) thumbTrack(nav_, scrollBar_->sliderPosition());
+    scrollBar_->setSliderPosition(thumbPosition(nav_));
+    repaintNow();
+}
+
+// Mouse and the drag watchdog.
+
+void LoggerViewer::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
+    const QPoint pos = e->position().toPoint();
+    press(nav_, plot_, pos.x(), pos.y());
+    dragTimer_.start(kDragTimerMs, this);
+}
+
+void LoggerViewer::mouseMoveEvent(QMouseEvent* e) {
+    const QPoint pos = e->position().toPoint();
+    if (image_.isNull() || paintPending_) render();
+    const MoveResult r = kv::logger::move(nav_, plot_, *tables_, model_.doc->logged, shownStart_, loaded(), pos.x(), pos.y());
+    if (r.cursor) {
+        if (r.eraseOld) LoggerPainter::cursorLine(image_, plot_, r.oldX);
+        LoggerPainter::cursorLine(image_, plot_, r.newX);
+    }
+    if (r.band) {
+        LoggerPainter::band(image_, r.oldBand);
+        LoggerPainter::band(image_, r.newBand);
+    }
+    if (r.readout) {
+        std::array<std::string, kv::kQuantities> texts;
+        for (int q = 0; q < kv::kQuantities; ++q)
+            texts[static_cast<std::size_t>(q)] =
+                nav_.readout[static_cast<std::size_t>(q)] + (q == kv::RH ? "%RH" : model_.doc->logged.unitText);
+        painter_.readout(image_, plot_, texts, nav_.readoutTime, nav_.shown);
+    }
+    if (r.cursor || r.band || r.readout) update();
+}
+
+void LoggerViewer::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(e);
+    const QPoint pos = e->position().toPoint();
+    const ReleaseResult r =
+        release(nav_, plot_, *tables_, std::clamp(model_.doc->logged.count, 0, kv::kMaxSamples), loaded(),
+                pos.x(), pos.y());
+    // The watchdog only matters while a drag is in progress.
+    dragTimer_.stop();
+    if (r.removeBand && !image_.isNull()) {
+        LoggerPainter::band(image_, r.band);
+        update();
+    }
+    if (r.finished) repaintNow();
+}
+
+void LoggerViewer::timerEvent(QTimerEvent* e) {
+    if (e->timerId() != dragTimer_.timerId()) return QWidget::timerEvent(e);
+    const QPoint pos = mapFromGlobal(QCursor::pos());
+    if (watchDrag(nav_, plot_, pos.x(), pos.y())) {
+        repaintNow();
+        dragTimer_.stop();
+    }
+}
+
+// Closing empties the table and lets the main window offer Open again.
+
+void LoggerViewer::closeEvent(QCloseEvent* e) {
+    QWidget::closeEvent(e);
+    nav_.wholeRunReset();
+    sets_->clear();
+    list_->setRowCount(0);
+    scrollBar_->setEnabled(false);
+    dragTimer_.stop();
+    model_.run.loggerOpen = 0;
+    model_.run.loggerShown = 0;
+    model_.run.newRun = 0;
+    e->accept();
+}

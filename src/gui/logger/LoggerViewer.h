@@ -1,0 +1,98 @@
+#pragma once
+// The logger viewer window "Graph": opens stored runs into its set table,
+// lists them, and shows one of them as a graph with zoom, scroll, cursor
+// read-out, quantity switches and its own Y scale.
+#include <QBasicTimer>
+#include <QImage>
+#include <QWidget>
+#include <ctime>
+#include <memory>
+
+#include "core/logger/LoggerNav.h"
+#include "gui/logger/LoggerPainter.h"
+#include "core/logger/SetTable.h"
+
+class MainWindow;
+class QAction;
+class QScrollBar;
+class QTableWidget;
+class QToolBar;
+namespace kv { struct Model; }
+
+class LoggerViewer : public QWidget {
+    Q_OBJECT
+public:
+    // Client size: 473 x 299 dialog units.
+    static constexpr int kWidth = 946;
+    static constexpr int kHeight = 598;
+
+    explicit LoggerViewer(MainWindow* frame);
+    // The same window over any model, owned by `parent` when given.
+    explicit LoggerViewer(kv::Model& model, QWidget* parent = nullptr);
+    ~LoggerViewer() override;
+
+    // Download: the open dialog, then downloadFile() with its answer.
+    void download();
+    // Reads a data file as Download does after its dialog. True when a run was
+    // read (it becomes the newest set); false when refused (the reason is shown,
+    // except for a file that cannot be opened) or when the viewer is not open.
+    bool downloadFile(const QString& path);
+    // Undozoom: back to the whole run.
+    void undoZoom();
+    // AIR, WB, DP, K/IR, RH: that quantity alone; -1: Combine, all five.
+    void showQuantity(int q);
+    // Y Axis: the Y scale dialog for the viewer's own gain and offset.
+    void chooseYScale();
+    // Print: the test report of the shown run.
+    void print();
+    // Makes set `row` the shown run, as a double-click on its list row does.
+    void chooseSet(int row);
+
+    // What the paint and the printer read.
+    const kv::logger::SetTable& sets() const { return *sets_; }
+    const kv::logger::Nav& nav() const { return nav_; }
+    const kv::logger::CoordTables& tables() const { return *tables_; }
+    kv::logger::PlotRect plot() const { return plot_; }
+    std::time_t shownStart() const { return shownStart_; }
+    QTableWidget* list() const { return list_; }
+    QScrollBar* scrollBar() const { return scrollBar_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    QAction* action(const QString& label) const;
+    // The last image painted (what the window shows).
+    const QImage& image() const { return image_; }
+    // Paints at once, as "invalidate and repaint" does.
+    void repaintNow();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+
+private:
+    void build();
+    void render();
+    void requestPaint();
+    void wholeRunReset();
+    bool readFile(const QString& path);
+    void appendSet();
+    void onScrollAction(int action);
+    bool loaded() const { return !sets_->empty(); }
+
+    kv::Model& model_;
+    std::unique_ptr<kv::logger::SetTable> sets_;
+    std::unique_ptr<kv::logger::CoordTables> tables_;
+    kv::logger::Nav nav_;
+    kv::logger::PlotRect plot_;
+    kv::logger::LoggerPainter painter_;
+    std::time_t shownStart_ = 0;
+    QString lastPath_;
+    QImage image_;
+    bool paintPending_ = true;   // the next paint event draws the graph anew
+    QBasicTimer dragTimer_;
+    QToolBar* toolBar_ = nullptr;
+    QTableWidget* list_ = nullptr;
+    QScrollBar* scrollBar_ = nullptr;
+};

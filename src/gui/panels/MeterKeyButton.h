@@ -1,0 +1,27 @@
+#pragma once
+// One key of the meter picture: draws its key image and reports presses. It
+// sends nothing itself and nothing when it is merely repainted: the panel
+// sends the key's command once for every press.
+#include <QAbstractButton>
+#include <QPixmap>
+
+namespace kv { struct MeterKey; }
+
+class MeterKeyButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    MeterKeyButton(const kv::MeterKey& key, QWidget* parent);
+    const kv::MeterKey& key() const { return key_; }
+
+signals:
+    // The second press of a double-click (after its own pressed()).
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    const kv::MeterKey& key_;
+    QPixmap image_;
+};

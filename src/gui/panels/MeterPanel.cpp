@@ -1,0 +1,96 @@
+#include "gui/panels/MeterPanel.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+
+#include "gui/MainWindow.h"
+#include "session/MeterSerialPort.h"
+#include "gui/panels/MeterKeyButton.h"
+#include "core/panels/MeterFace.h"
+#include "core/panels/MeterKeys.h"
+#include "gui/panels/PanelFonts.h"
+#include "gui/panels/PanelKeyFilter.h"
+
+namespace {
+
+QColor rgb(kv::Rgb c) { return QColor(c.r, c.g, c.b); }
+
+QByteArray bytes(const kv::Command& c) { return QByteArray(reinterpret_cast<const char*>(c.data()), c.size()); }
+
+// The meter's front: the picture tiled from the top-left corner, the display
+// window's colour and the meter's display texts over it.
+class MeterFace : public QWidget {
+public:
+    explicit MeterFace(MainWindow* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        QPixmap picture(kv::kMeterPictureW, kv::kMeterPictureH);
+        picture.fill(rgb(kv::kPanelBackground));
+        QSvgRenderer svg(QStringLiteral(":/artwork/meter.svg"));
+        QPainter p(&picture);
+        svg.render(&p, QRectF(0, 0, kv::kMeterPictureW, kv::kMeterPictureH));
+        p.end();
+        pattern_ = QBrush(picture);
+        using kv::MeterFont;
+        fonts_[int(MeterFont::A)] = kv::panelFont("Arial", 44, 700, 7);
+        fonts_[int(MeterFont::B)] = kv::panelFont("Arial", -10, 100, 4);
+        fonts_[int(MeterFont::C)] = kv::panelFont("black Arial", -5, 100);
+        fonts_[int(MeterFont::D)] = kv::panelFont("Arial", 50, 700, 12);
+        fonts_[int(MeterFont::E)] = kv::panelFont("Arial", -10, 100, 3);
+        fonts_[int(MeterFont::F)] = kv::panelFont("Arial", 75, 700, 16);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const kv::Model& m = frame_->model();
+        QPainter p(this);
+        p.fillRect(rect(), pattern_);
+        p.fillRect(kv::kDisplayX, kv::kDisplayY, kv::kDisplayW, kv::kDisplayH, rgb(kv::displayColour(m.meter)));
+        if (height() > kv::kMeterFaceBottom)
+            p.fillRect(0, kv::kMeterFaceBottom, width(), height() - kv::kMeterFaceBottom, rgb(kv::kPanelBackground));
+        for (const kv::MeterText& t : kv::meterDisplayTexts(m.meter, m.run.offline != 0)) {
+            const QFont& f = fonts_[int(t.font)];
+            p.setFont(f);
+            p.setPen(t.red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+            p.drawText(QPointF(t.x, t.y + QFontMetricsF(f).ascent()), QString::fromStdString(t.text));
+        }
+    }
+
+private:
+    MainWindow* frame_;
+    QBrush pattern_;
+    std::array<QFont, 6> fonts_;
+};
+
+}  // namespace
+
+MeterPanel::MeterPanel(MainWindow* frame) : QFrame(frame), frame_(frame) {
+    hide();
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(2);
+    auto* lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    client_ = new MeterFace(frame, this);
+    lay->addWidget(client_);
+    frame->model().meter.backlight = 0;
+    for (int i = 0; i < kv::kMeterKeyCount; ++i) {
+        auto* k = new MeterKeyButton(kv::kMeterKeys[i], client_);
+        connect(k, &MeterKeyButton::pressed, this, [this, i] { sendPress(i); });
+        connect(k, &MeterKeyButton::doubleClicked, this, [this, i] { sendDoubleClick(i); });
+        keys_[i] = k;
+    }
+    kv::installPanelKeyFilter(this);
+}
+
+void MeterPanel::repaintDisplay() {
+    client_->update(kv::kDisplayRepaintX, kv::kDisplayRepaintY, kv::kDisplayRepaintW, kv::kDisplayRepaintH);
+}
+
+void MeterPanel::sendPress(int i) {
+    // Sent whatever the link's state: the port takes or drops it.
+    frame_->comm().output(bytes(kv::pressCommand(kv::kMeterKeys[i])));
+}
+
+void MeterPanel::sendDoubleClick(int i) {
+    if (const auto c = kv::doubleClickCommand(kv::kMeterKeys[i])) frame_->comm().output(bytes(*c));
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The virtual meter panel: the meter's front with its display and keys.
+#include <QFrame>
+#include <QPixmap>
+#include <array>
+
+class MainWindow;
+class MeterKeyButton;
+
+class MeterPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit MeterPanel(MainWindow* frame);
+    // Repaints the display window (after every accepted frame).
+    void repaintDisplay();
+
+    // The area inside the panel's sunken edge that shows the meter; keys and
+    // display positions are in its pixels.
+    QWidget* client() const { return client_; }
+    MeterKeyButton* key(int i) const { return keys_[i]; }
+
+private:
+    void sendPress(int i);
+    void sendDoubleClick(int i);
+
+    MainWindow* frame_;
+    QWidget* client_;
+    std::array<MeterKeyButton*, 9> keys_{};
+};

@@ -1,0 +1,216 @@
+// The real-time view on screen: pixels where the geometry puts them, the
+// legend, the status bar read-out, zoom by mouse and UndoZoom.
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "gui/MainWindow.h"
+#include "gui/graph/LiveGraphView.h"
+
+namespace {
+
+const QRgb kColour[kv::kQuantities] = {qRgb(255, 0, 0), qRgb(255, 255, 0), qRgb(0, 255, 255),
+                                       qRgb(200, 100, 200), qRgb(0, 255, 0)};
+const float kLevel[kv::kQuantities] = {20.0f, 40.0f, 60.0f, 80.0f, 90.0f};
+
+class View : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AppOptions o;
+        o.configDir = dir.path();
+        o.port = dir.path() + "/no-such-device";
+        frame = std::make_unique<MainWindow>(o);
+        frame->resize(1280, 900);
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        view = frame->view();
+        QApplication::processEvents();
+    }
+    void TearDown() override { frame.reset(); }
+
+    kv::Model& model() { return frame->model(); }
+
+    // n samples, each quantity flat at its own level.
+    void run(int n) {
+        auto& m = model();
+        m.run.n = n;
+        m.run.runStartTime = 0;
+        m.run.intervalMs = 1000;
+        for (int q = 0; q < kv::kQuantities; ++q)
+            for (int i = 0; i <= n; ++i) m.doc->live[q][i] = kLevel[q];
+    }
+    // The view as the next paint draws it.
+    QImage picture() {
+        view->repaint();
+        return screenImage();
+    }
+    // What is on screen now, without painting anew.
+    QImage screenImage() {
+        QApplication::processEvents();
+        const QPoint at = view->mapTo(frame.get(), QPoint(0, 0));
+        return frame->screen()->grabWindow(frame->winId(), at.x(), at.y(), view->width(), view->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    }
+    QPoint plotPoint(int x, int y) const {
+        const kv::PlotGeometry g = view->plotGeometry();
+        return QPoint(g.plotLeft + x, g.plotTop + y);
+    }
+    int yOf(float v) const {
+        return static_cast<int>(kv::valueToY(v, 0, 100, view->plotGeometry().H));
+    }
+    int countColour(const QImage& img, QRgb c) const {
+        const kv::PlotGeometry g = view->plotGeometry();
+        int n = 0;
+        for (int y = g.plotTop; y < g.plotBottom; ++y)
+            for (int x = g.plotLeft; x < g.plotRight; ++x) n += (img.pixel(x, y) & 0xFFFFFF) == (c & 0xFFFFFF);
+        return n;
+    }
+    void drag(QPoint a, QPoint b) {
+        QTest::mousePress(view, Qt::LeftButton, {}, a);
+        QTest::mouseMove(view, (a + b) / 2);
+        QTest::mouseMove(view, b);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, b);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> frame;
+    LiveGraphView* view = nullptr;
+};
+
+TEST_F(View, EmptyGraphShowsGridAndStatusTexts) {
+    const QImage img = picture();
+    const kv::PlotGeometry g = view->plotGeometry();
+    EXPECT_EQ(img.pixel(g.plotLeft + 5, g.plotTop + 5) & 0xFFFFFF, 0u);   // black plot
+    EXPECT_GT(countColour(img, qRgb(170, 170, 170)), 1000);               // dotted grid
+    // Left of the plot, between two Y labels: the label column.
+    EXPECT_EQ(img.pixel(g.plotLeft - 3, g.plotTop + 30) & 0xFFFFFF, qRgb(217, 218, 212) & 0xFFFFFF);
+    EXPECT_EQ(frame->paneText(1), "time:");
+    EXPECT_EQ(frame->paneText(2), "AIR:         WB:         DP:         K/IR:         RH:");
+}
+
+TEST_F(View, TracesInTheirColoursWhereTheGeometryPutsThem) {
+    run(60);
+    const QImage img = picture();
+    if (qEnvironmentVariableIsSet("KV_GRAPH_SHOT")) img.save(qEnvironmentVariable("KV_GRAPH_SHOT"));
+    const float step = view->graph().liveStep;
+    for (int q = 0; q < kv::kQuantities; ++q) {
+        const QPoint p = plotPoint(static_cast<int>(30 * step), yOf(kLevel[q]));
+        EXPECT_EQ(img.pixel(p) & 0xFFFFFF, kColour[q] & 0xFFFFFF) << kv::kQuantityNames[q];
+        // Nothing of the trace a few pixels off its level.
+        EXPECT_NE(img.pixel(p + QPoint(0, 4)) & 0xFFFFFF, kColour[q] & 0xFFFFFF);
+    }
+    // The trace stops at the last sample.
+    const QPoint beyond = plotPoint(static_cast<int>(59 * step) + 3, yOf(kLevel[0]));
+    EXPECT_NE(img.pixel(beyond) & 0xFFFFFF, kColour[0] & 0xFFFFFF);
+}
+
+TEST_F(View, SwitchedOffTraceLeavesNeitherTraceNorLegend) {
+    run(60);
+    const QImage on = picture();
+    // Legend line of WB, two pixels high just above the plot.
+    const QPoint legend = QPoint(344 + 100 + 25, 145) - (view->mapTo(frame.get(), QPoint(0, 0)) -
+                                                         frame->clientOrigin());
+    EXPECT_EQ(on.pixel(legend) & 0xFFFFFF, kColour[1] & 0xFFFFFF);
+    EXPECT_GT(countColour(on, kColour[1]), 500);
+    model().run.traces[1] = 0;
+    const QImage off = picture();
+    EXPECT_EQ(countColour(off, kColour[1]), 0);
+    EXPECT_EQ(off.pixel(legend) & 0xFFFFFF, qRgb(217, 218, 212) & 0xFFFFFF);
+    // Its name is gone too: the legend strip of WB holds only the margin colour.
+    int dark = 0;
+    for (int y = legend.y() - 18; y < legend.y() - 2; ++y)
+        for (int x = legend.x() - 10; x < legend.x() + 30; ++x) dark += qGray(off.pixel(x, y)) < 100;
+    EXPECT_EQ(dark, 0);
+    EXPECT_GT(countColour(off, kColour[0]), 500);
+}
+
+TEST_F(View, DragPushesALevelAndEntersBrowseMode) {
+    run(200);
+    picture();
+    drag(plotPoint(100, 200), plotPoint(400, 450));
+    EXPECT_EQ(view->graph().L, 1);
+    EXPECT_TRUE(view->inBrowseMode());
+    EXPECT_TRUE(view->scrollBar()->isEnabled());
+    EXPECT_EQ(view->scrollBar()->maximum(), 200);
+    EXPECT_TRUE(frame->action("undozoom")->isEnabled());
+    EXPECT_EQ(model().run.dragInProgress, 0);
+    // Zoomed in four times or so: the flat AIR trace moved down the plot.
+    const QImage img = picture();
+    const kv::GraphState& g = view->graph();
+    const int y = static_cast<int>(g.yRecord(kv::AIR, 1)[25]);
+    EXPECT_NE(y, yOf(kLevel[0]));
+    const int x = static_cast<int>(g.xRecord(1)[25]);
+    EXPECT_EQ(img.pixel(plotPoint(x, y)) & 0xFFFFFF, kColour[0] & 0xFFFFFF);
+}
+
+TEST_F(View, ClickWithoutMovingChangesNothing) {
+    run(200);
+    picture();
+    QTest::mouseClick(view, Qt::LeftButton, {}, plotPoint(300, 300));
+    EXPECT_EQ(view->graph().L, 0);
+    EXPECT_FALSE(view->inBrowseMode());
+}
+
+TEST_F(View, UndoZoomReturnsToLiveMode) {
+    run(200);
+    picture();
+    drag(plotPoint(100, 100), plotPoint(400, 400));
+    ASSERT_TRUE(view->inBrowseMode());
+    frame->action("undozoom")->trigger();
+    EXPECT_FALSE(view->inBrowseMode());
+    EXPECT_EQ(view->graph().L, 0);
+    EXPECT_FALSE(view->scrollBar()->isEnabled());
+    EXPECT_FALSE(frame->action("undozoom")->isEnabled());
+}
+
+TEST_F(View, ScrollBarMovesAZoomedRun) {
+    run(200);
+    picture();
+    drag(plotPoint(0, 0), plotPoint(view->plotGeometry().W / 4, view->plotGeometry().H));
+    picture();
+    const int fv = model().run.firstVisible;
+    EXPECT_EQ(view->scrollBar()->value(), fv);
+    view->scrollBar()->setValue(fv + 50);
+    EXPECT_EQ(model().run.scrollShift, -49);
+}
+
+TEST_F(View, CursorReadOutAndXorLine) {
+    run(60);
+    model().doc->live[kv::AIR][30] = 23.5f;
+    const QImage before = picture();
+    const float step = view->graph().liveStep;
+    const QPoint at = plotPoint(static_cast<int>(30 * step), 50);
+    QTest::mouseMove(view, at);
+    EXPECT_EQ(frame->paneText(1), "time:00:00:30");
+    EXPECT_TRUE(frame->paneText(2).startsWith("AIR:23.5 C    WB:40.0 C")) << frame->paneText(2).toStdString();
+    const QImage with = screenImage();
+    EXPECT_NE(with.pixel(at.x(), at.y()), before.pixel(at.x(), at.y()));
+    // Moving on removes the line from its old place.
+    QTest::mouseMove(view, at + QPoint(40, 0));
+    const QImage moved = screenImage();
+    for (int y = at.y() - 20; y < at.y() + 20; ++y)
+        EXPECT_EQ(moved.pixel(at.x(), y), before.pixel(at.x(), y)) << y;
+}
+
+TEST_F(View, PanelRepaintAboveTheViewLeavesNoCursorBehind) {
+    run(60);
+    const QImage before = picture();
+    const QPoint at = plotPoint(200, 50);
+    QTest::mouseMove(view, at);
+    // A panel over the view repaints itself: the view beneath is painted in part.
+    view->repaint(QRect(0, 0, 200, 60));
+    QTest::mouseMove(view, at + QPoint(40, 0));
+    const QImage moved = screenImage();
+    for (int y = at.y() - 20; y < at.y() + 20; ++y)
+        EXPECT_EQ(moved.pixel(at.x(), y), before.pixel(at.x(), y)) << y;
+}
+
+}  // namespace

@@ -1,0 +1,276 @@
+// The Graph window: Download into the set table, the list, the paint, mouse
+// zoom and cursor, the quantity and scale commands, closing.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolBar>
+
+#include "core/Model.h"
+#include "gui/logger/LoggerViewer.h"
+#include "gui/dialogs/YScaleDialog.h"
+#include "record/ModalScript.h"
+#include "record/RecordTestUtil.h"
+
+using kvtest::ModalScript;
+
+namespace {
+
+constexpr QRgb kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u;
+
+class LoggerViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        model.run.loggerOpen = 1;
+        dlg = new LoggerViewer(model);
+        dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg));
+        good = writeRun("run.AsmDat", 200, 10, 0);
+    }
+    void TearDown() override { delete dlg.data(); }
+
+    // A run of n samples with values well inside a 0..100 scale.
+    QString writeRun(const char* name, int n, int32_t gain, int32_t offset) {
+        auto rec = kvtest::makeRamp(n, 5);
+        for (int i = 0; i < n; ++i)
+            for (int q = 0; q < 5; ++q) rec->run.samples[i * 5 + q] = 20.0f + q * 10 + (i % 10);
+        rec->yGain = gain;
+        rec->yOffset = offset;
+        kvtest::writeBytes(dir.file(name), kv::encodeDataFile(*rec));
+        return QString::fromStdString(dir.file(name));
+    }
+    // Pixels of one colour strictly inside the plot.
+    int pixelsInPlot(QRgb colour) {
+        const QImage& img = dlg->image();
+        int count = 0;
+        for (int y = 91; y < 537; ++y)
+            for (int x = 307; x < 885; ++x) count += img.pixel(x, y) == colour;
+        return count;
+    }
+    QString cell(int row, int col) { return dlg->list()->item(row, col)->text(); }
+
+    kv::Model model;
+    kvtest::ScratchDir dir;
+    QPointer<LoggerViewer> dlg;
+    QString good;
+};
+
+}  // namespace
+
+TEST_F(LoggerViewerTest, WindowListToolbarAndScrollBar) {
+    EXPECT_EQ(dlg->windowTitle(), "Graph");
+    EXPECT_EQ(dlg->size(), QSize(946, 598));
+    EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());
+    EXPECT_TRUE(dlg->testAttribute(Qt::WA_DeleteOnClose));
+    QStringList labels, tips;
+    for (QAction* a : dlg->toolBar()->actions())
+        if (!a->isSeparator()) {
+            labels << a->text();
+            if (!a->toolTip().isEmpty() && a->toolTip() != a->text().remove('&')) tips << a->toolTip();
+        }
+    EXPECT_EQ(labels, QStringList({"Download", "Print", "Undozoom", "AIR", "WB", "DP", "K/IR", "RH", "Combine",
+                                   "Y Axis"}));
+    EXPECT_EQ(dlg->action("Undozoom")->toolTip(), "ZoomOut");
+    EXPECT_EQ(dlg->action("Download")->toolTip(), "Download");
+    EXPECT_EQ(tips, QStringList({"ZoomOut"}));
+    QTableWidget* list = dlg->list();
+    const char* headers[] = {"Set", "Time", "Sampling Rate", "Nums"};
+    const int widths[] = {50, 130, 110, 150};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(list->horizontalHeaderItem(c)->text(), headers[c]);
+        EXPECT_EQ(list->columnWidth(c), widths[c]);
+    }
+    EXPECT_EQ(list->geometry(), QRect(6, 28, 232, 568));
+    EXPECT_FALSE(dlg->scrollBar()->isEnabled());
+    EXPECT_EQ(model.run.loggerShown, 1);   // set by the first paint
+}
+
+TEST_F(LoggerViewerTest, SameFileTwiceGivesTwoSetsDifferingInNumber) {
+    ASSERT_TRUE(dlg->downloadFile(good));
+    ASSERT_TRUE(dlg->downloadFile(good));
+    ASSERT_EQ(dlg->list()->rowCount(), 2);
+    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(cell(1, 0), "2");
+    for (int c = 1; c < 4; ++c) EXPECT_EQ(cell(0, c), cell(1, c));
+    EXPECT_EQ(cell(0, 1), "27/07/07 07:40:35");
+    EXPECT_EQ(cell(0, 2), "5sec");
+    EXPECT_EQ(cell(0, 3), "200");
+    EXPECT_EQ(dlg->sets().at(0).samples, dlg->sets().at(1).samples);
+    EXPECT_EQ(model.doc->fileTagRead, "00");
+    EXPECT_EQ(model.run.newRun, 0);
+}
+
+TEST_F(LoggerViewerTest, TheHundredAndFirstDownloadStartsTheListAgain) {
+    const QString small = writeRun("small.AsmDat", 3, 10, 0);
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(dlg->downloadFile(small));
+    EXPECT_EQ(dlg->list()->rowCount(), 100);
+    EXPECT_EQ(cell(99, 0), "100");
+    ASSERT_TRUE(dlg->downloadFile(good));
+    ASSERT_EQ(dlg->list()->rowCount(), 1);
+    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(cell(0, 3), "200");
+    EXPECT_EQ(dlg->sets().newest(), 0);
+}
+
+TEST_F(LoggerViewerTest, RefusedFilesLeaveTheTableAlone) {
+    ASSERT_TRUE(dlg->downloadFile(good));
+    const std::string bytes = kvtest::readBytes(good.toStdString());
+    kvtest::writeBytes(dir.file("short.AsmDat"), bytes.substr(0, bytes.size() / 2));
+    kvtest::writeBytes(dir.file("other.CH4"), "\x06kv2047" + bytes.substr(7));
+    struct Case { const char* file; const char* says; };
+    for (const Case& c : {Case{"short.AsmDat", "incomplete"}, Case{"other.CH4", "Invalid Format!"}}) {
+        SCOPED_TRACE(c.file);
+        ModalScript script({kvtest::press(QMessageBox::Ok)});
+        EXPECT_FALSE(dlg->downloadFile(QString::fromStdString(dir.file(c.file))));
+        ASSERT_EQ(script.seen().size(), 1u);
+        EXPECT_TRUE(script.seen()[0].text.contains(c.says)) << script.seen()[0].text.toStdString();
+        EXPECT_EQ(script.seen()[0].title, "KV2047");
+        QTest::qWait(20);
+        EXPECT_EQ(dlg->list()->rowCount(), 1);
+        EXPECT_EQ(dlg->sets().newest(), 0);
+    }
+    // A file that cannot be opened is passed over without a message.
+    ModalScript none({});
+    EXPECT_FALSE(dlg->downloadFile(QString::fromStdString(dir.file("absent.AsmDat"))));
+    QTest::qWait(20);
+    EXPECT_TRUE(none.seen().empty());
+    EXPECT_EQ(dlg->list()->rowCount(), 1);
+    // Not open: Download does nothing.
+    model.run.loggerOpen = 0;
+    EXPECT_FALSE(dlg->downloadFile(good));
+    EXPECT_EQ(dlg->list()->rowCount(), 1);
+}
+
+TEST_F(LoggerViewerTest, DownloadDialogCancelOrChoose) {
+    {
+        ModalScript script({kvtest::cancel()});
+        dlg->download();
+        EXPECT_TRUE(script.done());
+        EXPECT_EQ(dlg->list()->rowCount(), 0);
+    }
+    {
+        QString filter;
+        ModalScript script({[&](QWidget* w) {
+            auto* d = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(d, nullptr);
+            filter = d->nameFilters().join(";;");
+            kvtest::selectPath(d, good);
+            static_cast<QDialog*>(d)->accept();
+        }});
+        dlg->download();
+        EXPECT_EQ(filter, "DataLogger Files (*.AsmDat);;*.CH4 (*.CH4)");
+        EXPECT_EQ(dlg->list()->rowCount(), 1);
+    }
+}
+
+TEST_F(LoggerViewerTest, EmptyRunIsListedAndHasNoTrace) {
+    ASSERT_TRUE(dlg->downloadFile(writeRun("empty.AsmDat", 0, 10, 0)));
+    EXPECT_EQ(cell(0, 3), "0");
+    for (QRgb c : {kRed, kGreen}) EXPECT_EQ(pixelsInPlot(c), 0);
+}
+
+TEST_F(LoggerViewerTest, TracesOfTheShownQuantitiesOnly) {
+    EXPECT_EQ(pixelsInPlot(kRed), 0);
+    ASSERT_TRUE(dlg->downloadFile(good));
+    EXPECT_GT(pixelsInPlot(kRed), 100);
+    EXPECT_GT(pixelsInPlot(kGreen), 100);
+    dlg->showQuantity(kv::RH);
+    dlg->repaintNow();
+    EXPECT_EQ(pixelsInPlot(kRed), 0);
+    EXPECT_GT(pixelsInPlot(kGreen), 100);
+    dlg->showQuantity(-1);
+    dlg->repaintNow();
+    EXPECT_GT(pixelsInPlot(kRed), 100);
+}
+
+TEST_F(LoggerViewerTest, DragZoomsAndUndozoomReturns) {
+    ASSERT_TRUE(dlg->downloadFile(good));
+    QTest::mousePress(dlg, Qt::LeftButton, {}, QPoint(600, 400));
+    QTest::mouseMove(dlg, QPoint(500, 300));
+    QTest::mouseMove(dlg, QPoint(400, 150));
+    QTest::mouseRelease(dlg, Qt::LeftButton, {}, QPoint(400, 150));
+    EXPECT_EQ(dlg->nav().level, 1);
+    EXPECT_FALSE(dlg->nav().wholeRun);
+    EXPECT_TRUE(dlg->scrollBar()->isEnabled());
+    EXPECT_EQ(dlg->scrollBar()->maximum(), 200);
+    EXPECT_EQ(dlg->scrollBar()->value(), dlg->nav().firstVisible);
+    dlg->action("Undozoom")->trigger();
+    EXPECT_EQ(dlg->nav().level, 0);
+    EXPECT_TRUE(dlg->nav().wholeRun);
+    EXPECT_FALSE(dlg->scrollBar()->isEnabled());
+}
+
+TEST_F(LoggerViewerTest, CursorLineDrawnTwiceIsGone) {
+    ASSERT_TRUE(dlg->downloadFile(good));
+    const QImage before = dlg->image().copy();
+    QTest::mouseMove(dlg, QPoint(500, 300));
+    const QImage with = dlg->image().copy();
+    QTest::mouseMove(dlg, QPoint(650, 300));
+    const QImage after = dlg->image().copy();
+    int changed = 0, restored = 0;
+    for (int y = 90; y < 537; ++y) {
+        changed += with.pixel(500, y) != before.pixel(500, y);
+        restored += after.pixel(500, y) == before.pixel(500, y);
+    }
+    EXPECT_GT(changed, 100);
+    EXPECT_EQ(restored, 537 - 90);
+    EXPECT_TRUE(dlg->nav().cursorPresent);
+    EXPECT_EQ(dlg->nav().cursorX, 650);
+    EXPECT_FALSE(dlg->nav().readout[kv::AIR].empty());
+}
+
+TEST_F(LoggerViewerTest, DoubleClickRestoresTheSetsOwnScale) {
+    ASSERT_TRUE(dlg->downloadFile(writeRun("a.AsmDat", 50, 20, -2)));
+    ASSERT_TRUE(dlg->downloadFile(writeRun("b.AsmDat", 80, 5, 2)));
+    EXPECT_EQ(model.run.loggerYGain, 5);
+    ModalScript script({[](QWidget* w) {
+        auto* d = qobject_cast<YScaleDialog*>(w);
+        ASSERT_NE(d, nullptr);
+        d->gainList()->setCurrentIndex(8);     // 500
+        d->offsetList()->setCurrentIndex(4);   // -5
+        d->accept();
+    }});
+    dlg->action("Y Axis")->trigger();
+    EXPECT_EQ(model.run.loggerYGain, 500);
+    EXPECT_EQ(model.run.loggerYOffset, -5);
+
+    QTableWidget* list = dlg->list();
+    const QRect r0 = list->visualItemRect(list->item(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r0.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r0.center());
+    EXPECT_EQ(model.run.loggerYGain, 20);
+    EXPECT_EQ(model.run.loggerYOffset, -2);
+    EXPECT_EQ(model.doc->logged.count, 50);
+    EXPECT_EQ(dlg->shownStart(), dlg->sets().at(0).start);
+
+    dlg->chooseSet(1);
+    EXPECT_EQ(model.run.loggerYGain, 5);
+    EXPECT_EQ(model.doc->logged.count, 80);
+    dlg->chooseSet(2);   // no such set
+    EXPECT_EQ(model.doc->logged.count, 80);
+}
+
+TEST_F(LoggerViewerTest, ARunOpenedElsewhereIsAppendedByTheNextPaint) {
+    auto rec = kvtest::makeRamp(7, 3);
+    kv::applyRecord(*rec, *model.doc, model.run);
+    ASSERT_EQ(model.run.newRun, 1);
+    dlg->repaintNow();
+    EXPECT_EQ(dlg->list()->rowCount(), 1);
+    EXPECT_EQ(cell(0, 3), "7");
+    EXPECT_EQ(model.run.newRun, 0);
+}
+
+TEST_F(LoggerViewerTest, ClosingEmptiesTheTableAndClearsTheFlags) {
+    ASSERT_TRUE(dlg->downloadFile(good));
+    model.run.newRun = 1;
+    dlg->close();
+    EXPECT_EQ(model.run.loggerOpen, 0);
+    EXPECT_EQ(model.run.loggerShown, 0);
+    EXPECT_EQ(model.run.newRun, 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(dlg.isNull());
+}

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
 #include "core/graph/GraphState.h"
 #include "core/graph/ZoomCursor.h"
@@ -142,7 +143,7 @@ struct RealtimeScene {
         target = QImage(view->size(), QImage::Format_RGB32);
     }
     void setRun(int n) {
-        kv::Model& m = frame->model();
+        kv::Model& m = frame->session().model();
         view->undoZoom();
         m.run.n = n;
         m.run.runStartTime = 1'700'000'000;
@@ -164,7 +165,7 @@ struct RealtimeScene {
     // Nested boxes, each a little inside the last; returns the level reached.
     int zoomTo(int level) {
         kv::GraphState& g = view->graph();
-        kv::RunState& run = frame->model().run;
+        kv::RunState& run = frame->session().model().run;
         const kv::PlotGeometry geo = view->plotGeometry();
         view->undoZoom();
         while (g.L < level) {

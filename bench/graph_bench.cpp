@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
 #include "core/graph/GraphState.h"
 #include "core/graph/Raster.h"
@@ -66,7 +67,7 @@ struct Window {
         QApplication::processEvents();
         view = frame->view();
         target = QImage(view->size(), QImage::Format_RGB32);
-        fillRun(frame->model(), kSamples);
+        fillRun(frame->session().model(), kSamples);
         // Let the live axis grow to hold the whole run.
         for (int i = 0; i < 5; ++i) paint();
         QApplication::processEvents();
@@ -94,9 +95,9 @@ const Vertices& vertices() {
         Window& w = window();
         out.geo = w.geo();
         auto g = std::make_unique<kv::GraphState>();
-        kv::RunState run = w.frame->model().run;
+        kv::RunState run = w.frame->session().model().run;
         kv::GraphFrame f;
-        for (int i = 0; i < 5; ++i) f = kv::computeGraph(*g, out.geo, run, *w.frame->model().doc);
+        for (int i = 0; i < 5; ++i) f = kv::computeGraph(*g, out.geo, run, *w.frame->session().model().doc);
         out.n = run.n;
         for (int q = 0; q < kv::kQuantities; ++q) {
             out.xs[q].resize(out.n);
@@ -113,7 +114,7 @@ void BM_ViewPaintLive(benchmark::State& state) {
     w.view->undoZoom();
     w.paint();
     for (auto _ : state) w.paint();
-    state.counters["n"] = w.frame->model().run.n;
+    state.counters["n"] = w.frame->session().model().run.n;
     state.counters["W"] = w.geo().W;
     state.counters["H"] = w.geo().H;
 }
@@ -123,17 +124,17 @@ BENCHMARK(BM_ViewPaintLive)->Unit(benchmark::kMillisecond)->Repetitions(5)->Repo
 void BM_CoreLive(benchmark::State& state) {
     Window& w = window();
     auto g = std::make_unique<kv::GraphState>();
-    kv::RunState run = w.frame->model().run;
+    kv::RunState run = w.frame->session().model().run;
     const kv::PlotGeometry geo = w.geo();
-    for (int i = 0; i < 5; ++i) kv::computeGraph(*g, geo, run, *w.frame->model().doc);
-    for (auto _ : state) benchmark::DoNotOptimize(kv::computeGraph(*g, geo, run, *w.frame->model().doc));
+    for (int i = 0; i < 5; ++i) kv::computeGraph(*g, geo, run, *w.frame->session().model().doc);
+    for (auto _ : state) benchmark::DoNotOptimize(kv::computeGraph(*g, geo, run, *w.frame->session().model().doc));
 }
 BENCHMARK(BM_CoreLive)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // 99 nested boxes, each a little inside the last.
 void zoomTo99(Window& w) {
     kv::GraphState& g = w.view->graph();
-    kv::RunState& run = w.frame->model().run;
+    kv::RunState& run = w.frame->session().model().run;
     const kv::PlotGeometry geo = w.geo();
     w.view->undoZoom();
     while (g.L < 99) {
@@ -165,9 +166,9 @@ void BM_CoreBrowse99(benchmark::State& state) {
     Window& w = window();
     zoomTo99(w);
     kv::GraphState& g = w.view->graph();
-    kv::RunState run = w.frame->model().run;
+    kv::RunState run = w.frame->session().model().run;
     const kv::PlotGeometry geo = w.geo();
-    for (auto _ : state) benchmark::DoNotOptimize(kv::computeGraph(g, geo, run, *w.frame->model().doc));
+    for (auto _ : state) benchmark::DoNotOptimize(kv::computeGraph(g, geo, run, *w.frame->session().model().doc));
     w.view->undoZoom();
 }
 BENCHMARK(BM_CoreBrowse99)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -232,7 +233,7 @@ BENCHMARK(BM_QPainterPerSegment)->Unit(benchmark::kMillisecond)->Repetitions(5)-
 // QCustomPlot replotting the same five traces into a plot of the view's size.
 void BM_QCustomPlot(benchmark::State& state) {
     Window& w = window();
-    const kv::Model& m = w.frame->model();
+    const kv::Model& m = w.frame->session().model();
     QCustomPlot plot;
     plot.resize(w.view->size());
     plot.setBackground(Qt::black);

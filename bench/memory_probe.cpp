@@ -24,6 +24,7 @@
 #include <string>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
 #include "core/graph/GraphState.h"
 #include "gui/logger/LoggerViewer.h"
@@ -111,7 +112,7 @@ bool writeFullRun(const QString& path) {
 int fullLimits(MainWindow& frame, const QString& scratch) {
     // Real-time view: a full run, then 99 nested boxes.
     LiveGraphView* view = frame.view();
-    fillLive(frame.model(), 10000);
+    fillLive(frame.session().model(), 10000);
     for (int i = 0; i < 5; ++i) view->repaint();
     report("real-time view, 10000 samples, live");
     const kv::PlotGeometry geo = view->plotGeometry();
@@ -129,7 +130,7 @@ int fullLimits(MainWindow& frame, const QString& scratch) {
         std::fprintf(stderr, "kv_memory_probe: cannot write %s\n", qPrintable(file));
         return 1;
     }
-    kv::Model& m = frame.model();
+    kv::Model& m = frame.session().model();
     m.run.loggerOpen = 1;
     auto* logger = new LoggerViewer(&frame);
     logger->resize(LoggerViewer::kWidth, LoggerViewer::kHeight);

@@ -1,8 +1,9 @@
 #pragma once
-// All state of the program that is not a window: the document's samples, the
-// view's run state, the main frame's link flags, the meter display texts, the
-// readings panel's set and the decoder's memory. Classes share these fields
-// directly; there is no observer mechanism.
+// All state of the program that is not a window: the samples, the run state,
+// the link flags, the meter display texts, the reading set and the decoder's
+// memory. The meter session owns one and signals every change that something
+// shows; the windows read it and keep their own view settings in it (zoom,
+// traces, Y scales).
 #include <memory>
 
 #include "core/link/FrameDecoder.h"

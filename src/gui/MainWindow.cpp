@@ -4,33 +4,32 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPainter>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
-#include <QTimerEvent>
 #include <QToolBar>
 #include <cstdio>
 #include <ctime>
 
+#include "core/config/ProfileFile.h"
+#include "core/config/Settings.h"
+#include "core/link/LinkEngine.h"
 #include "gui/AboutDialog.h"
 #include "gui/HelpWindow.h"
 #include "gui/RecoveryPrompt.h"
-#include "core/config/ProfileFile.h"
-#include "core/config/Settings.h"
-#include "gui/graph/LiveGraphView.h"
 #include "gui/dialogs/ComPortDialog.h"
-#include "session/MeterSerialPort.h"
 #include "gui/dialogs/RunSetupDialog.h"
+#include "gui/graph/LiveGraphView.h"
 #include "gui/logger/LoggerViewer.h"
-#include "gui/panels/ReadingsPanel.h"
 #include "gui/panels/GraphControlBar.h"
 #include "gui/panels/MeterPanel.h"
-#include "core/record/Capture.h"
-#include "core/record/RunJournal.h"
+#include "gui/panels/ReadingsPanel.h"
 #include "gui/record/SaveCommand.h"
+#include "session/MeterSession.h"
 
 namespace {
 
@@ -48,81 +47,88 @@ QAction* makeAction(QObject* parent, const char* name, const QString& text, cons
 
 }  // namespace
 
-MainWindow::MainWindow(const AppOptions& opts, QWidget* parent) : QMainWindow(parent), opts_(opts) {
+MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
+    : QMainWindow(parent), session_(std::make_unique<MeterSession>()), opts_(opts) {
     setWindowTitle("KV2047");
     setWindowIcon(QIcon(":/artwork/kv2047.svg"));
     configDir_ = QString::fromStdString(kv::resolveConfigDir(opts.configDir.toStdString()));
     configPath_ = QString::fromStdString(kv::configFilePath(configDir_.toStdString()));
 
-    // Port number and device mapping; --port names the device of the current port.
+    // The configuration is read once, here; closing writes it back.
     const kv::ProfileFile ini(configPath_.toStdString());
-    model_.link.port = kv::readPortNumber(ini);
-    model_.run.yGain = kv::readYGain(ini);
-    model_.run.yOffset = kv::readYOffset(ini);
+    kv::Model& m = session_->model();
+    const int port = kv::readPortNumber(ini);
+    m.run.yGain = kv::readYGain(ini);
+    m.run.yOffset = kv::readYOffset(ini);
+    storedRate_ = kv::readSampleRate(ini);
+    storedCount_ = kv::readSampleCount(ini);
+    for (int n = 1; n <= 16; ++n) {
+        session_->setDevice(n, QString::fromStdString(kv::readDeviceFor(ini, n)));
+        // DTR and RTS per port: "COMn DTR" / "COMn RTS" in [COMDevices], on unless 0.
+        const std::string com = "COM" + std::to_string(n);
+        session_->setLineStates(n, ini.readInt("COMDevices", com + " DTR", 1) != 0,
+                                ini.readInt("COMDevices", com + " RTS", 1) != 0);
+    }
+    if (!opts.port.isEmpty()) session_->setDevice(port, opts.port);
+    // The run journal lives beside a configuration folder that was asked for,
+    // else in the user's state folder.
+    const bool configGiven = !opts.configDir.isEmpty() || !qEnvironmentVariableIsEmpty("KV2047_CONFIG_DIR");
+    journalDir_ = MeterSession::journalFolder(configGiven ? configDir_ : QString());
+    session_->setJournalDir(journalDir_);
+    if (!opts.capture.isEmpty()) {
+        QString error;
+        if (!session_->startCapture(opts.capture, &error))
+            std::fprintf(stderr, "kv2047: cannot write the capture: %s\n", error.toLocal8Bit().constData());
+    }
 
     createMenus();
     createToolBar();
     setFont(QFont("SimSun", 10));
-
-    comm_ = new MeterSerialPort(this);
-    for (int n = 1; n <= 16; ++n) comm_->setDevice(n, QString::fromStdString(kv::readDeviceFor(ini, n)));
-    // DTR and RTS per port: "COMn DTR" / "COMn RTS" in [COMDevices], on unless 0.
-    for (int n = 1; n <= 16; ++n) {
-        const std::string com = "COM" + std::to_string(n);
-        comm_->setLineStates(n, ini.readInt("COMDevices", com + " DTR", 1) != 0,
-                             ini.readInt("COMDevices", com + " RTS", 1) != 0);
-    }
-    // The run journal lives beside a configuration folder that was asked for,
-    // else in the user's state folder.
-    const bool configGiven = !opts.configDir.isEmpty() || !qEnvironmentVariableIsEmpty("KV2047_CONFIG_DIR");
-    journalDir_ = journalFolder(configGiven ? configDir_ : QString());
-    journal_ = std::make_unique<kv::RunJournal>(QFile::encodeName(journalDir_).toStdString());
-    capture_ = std::make_unique<kv::CaptureFile>();
-    if (!opts.capture.isEmpty()) {
-        std::string error;
-        if (capture_->open(QFile::encodeName(opts.capture).toStdString(), &error)) {
-            comm_->tap = [this](bool incoming, const QByteArray& bytes) {
-                // A write to a port that is not open never reached the line.
-                if (incoming || comm_->isOpen())
-                    capture_->record(incoming, reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                     static_cast<std::size_t>(bytes.size()));
-            };
-        } else {
-            std::fprintf(stderr, "kv2047: cannot write the capture: %s\n", error.c_str());
-        }
-    }
-    if (!opts.port.isEmpty()) comm_->setDevice(model_.link.port, opts.port);
-    connect(comm_, &MeterSerialPort::commEvent, this, &MainWindow::onCommEvent);
-    connect(comm_, &MeterSerialPort::portStateChanged, this, [this] {
-        const QString err = comm_->lastError();
-        setPaneText(0, err.isEmpty() ? QString() : QStringLiteral("COM%1 not open: %2").arg(model_.link.port).arg(err));
-    });
     createStatusBar();
+    createPanels();
+    menuBar()->installEventFilter(this);
+    readingsPanel_->loadLimits(ini);
 
-    view_ = new LiveGraphView(this);
-    setCentralWidget(view_);
-    view_->alarmPanel()->loadLimits(configPath_);
+    connect(session_.get(), &MeterSession::portStateChanged, this, &MainWindow::showPortState);
+    connect(session_.get(), &MeterSession::commandStatesChanged, this, &MainWindow::updateCommandStates);
+    connect(session_.get(), &MeterSession::journalError, this, [this](const QString& why) {
+        statusBar()->showMessage(QStringLiteral("The run journal could not be written: %1").arg(why), 10000);
+    });
+    connect(session_.get(), &MeterSession::captureFailed, this, [this] {
+        statusBar()->showMessage(
+            QStringLiteral("The capture %1 could not be completely written; it ends here.").arg(opts_.capture), 30000);
+    });
+    connect(view_, &LiveGraphView::browseModeChanged, this, &MainWindow::updateCommandStates);
+    connect(view_, &LiveGraphView::readoutChanged, this, [this](const QString& time, const QString& values) {
+        setPaneText(1, time);
+        setPaneText(2, values);
+    });
 
-    comm_->openPort(model_.link.port);
-    kv::initLinkAtStartup(model_);
-    ackTimer_.start(1000, this);
-
-    // Menu and toolbar states follow the flags, as the framework's idle update would.
-    auto* ui = new QTimer(this);
-    connect(ui, &QTimer::timeout, this, &MainWindow::updateCommandStates);
-    connect(ui, &QTimer::timeout, this, &MainWindow::followJournal);
-    ui->start(100);
+    session_->start(port);
     updateCommandStates();
-    view_->initialUpdate();
     // Asked once the window is up, so the question has the program behind it.
     QTimer::singleShot(0, this, &MainWindow::offerRecovery);
 }
 
-MainWindow::~MainWindow() {
-    // The serial control closes its port when it is deleted with the other
-    // children, after this window's own part is gone: it must not call back.
-    if (comm_) comm_->disconnect(this);
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createPanels() {
+    view_ = new LiveGraphView(*session_, this);
+    setCentralWidget(view_);
+    // The panels are children of this window, placed over the view.
+    meterPanel_ = new MeterPanel(*session_, this);
+    readingsPanel_ = new ReadingsPanel(*session_, this);
+    graphBar_ = new GraphControlBar(*session_, this);
+    scrollBarBar_ = new QWidget(this);
+    auto* lay = new QHBoxLayout(scrollBarBar_);
+    lay->setContentsMargins(0, 0, 0, 0);
+    auto* bar = new QScrollBar(Qt::Horizontal, scrollBarBar_);
+    lay->addWidget(bar);
+    scrollBarBar_->hide();
+    view_->setScrollBar(bar);
 }
+
+QScrollBar* MainWindow::scrollBar() const { return view_->scrollBar(); }
 
 void MainWindow::createMenus() {
     QMenu* file = menuBar()->addMenu("&File(f)");
@@ -181,7 +187,7 @@ void MainWindow::createMenus() {
     QAction* fwSave = makeAction(this, "fwsave", "Save file");
     fwSave->setShortcut(QKeySequence("Ctrl+S"));
     connect(fwSave, &QAction::triggered, this, [this] {
-        if (saveDataFileInteractive(this, model_) && !model_.link.runInProgress) journal_->finish();
+        if (saveDataFileInteractive(this, session_->model())) session_->runSaved();
     });
     addActions({fwNew, fwOpen, fwSave});
 }
@@ -243,9 +249,36 @@ void MainWindow::placePanel(QWidget* panel, int x, int y, int w, int h) {
     panel->show();
 }
 
+void MainWindow::layoutPanels() {
+    // The main window below its menu bar, status bar included: the panels'
+    // places leave room for the status bar at the bottom themselves (the
+    // readings panel ends 20 pixels above the bottom).
+    const QRect c = clientRect();
+    const int left = c.left(), top = c.top(), right = c.right() + 1, bottom = c.bottom() + 1;
+    placePanel(graphBar_, left + 228, top + 30, right - left - 230, 95);
+    if (bottom - 120 > top + 142) placePanel(readingsPanel_, left + 228, bottom - 170, right - left - 230, 150);
+    placePanel(meterPanel_, 0, 31, 228, bottom - 50);
+    if (bottom - 142 > top + 142) placePanel(scrollBarBar_, left + 228, bottom - 192, right - left - 230, 25);
+    view_->setClientArea(clientRect(), clientOrigin());
+}
+
+void MainWindow::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    layoutPanels();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+    // The client area starts below the menu bar, whose height is known only
+    // once it is laid out.
+    if (watched == menuBar() && (e->type() == QEvent::Resize || e->type() == QEvent::Show || e->type() == QEvent::Hide))
+        layoutPanels();
+    return QMainWindow::eventFilter(watched, e);
+}
+
 void MainWindow::updateCommandStates() {
-    const auto& r = model_.run;
-    const auto& l = model_.link;
+    const kv::Model& m = session_->model();
+    const auto& r = m.run;
+    const auto& l = m.link;
     action("save")->setEnabled(r.n != 0);
     action("print")->setEnabled(r.n != 0);
     action("open")->setEnabled(r.loggerShown == 0);
@@ -260,61 +293,33 @@ void MainWindow::updateCommandStates() {
     action("othercom")->setEnabled(l.otherComEnable);
 }
 
-void MainWindow::refreshPanels() {
-    view_->alarmPanel()->refreshDisplay();
-    view_->graphBar()->refreshDisplay();
-    view_->meterPanel()->repaintDisplay();
+void MainWindow::showPortState() {
+    const QString err = session_->portError();
+    setPaneText(0, err.isEmpty() ? QString()
+                                 : QStringLiteral("COM%1 not open: %2").arg(session_->model().link.port).arg(err));
 }
-
-void MainWindow::onCommEvent(int code) {
-    const QByteArray data = code == kv::kEventReceive ? comm_->input() : QByteArray();
-    const auto fx = kv::serialEvent(model_, *comm_, code, reinterpret_cast<const uint8_t*>(data.constData()),
-                                    static_cast<std::size_t>(data.size()), std::time(nullptr));
-    if (fx.runStarted) view_->update();
-    if (fx.runStarted && model_.link.runInProgress && !journal_->begin(model_)) reportJournalError();
-    followJournal();
-    if (fx.accepted) {
-        if (fx.alarmsChanged) view_->alarmPanel()->repaintIndicators();
-        refreshPanels();
-    }
-    if (fx.accepted || fx.runEnded) updateCommandStates();
-}
-
-void MainWindow::timerEvent(QTimerEvent* e) {
-    if (e->timerId() == ackTimer_.timerId()) kv::ackTick(model_, *comm_);
-    else QMainWindow::timerEvent(e);
-}
-
-void MainWindow::paintEvent(QPaintEvent* e) { QMainWindow::paintEvent(e); }
 
 void MainWindow::onRun() {
-    const kv::ProfileFile ini(configPath_.toStdString());
-    int rate = kv::readSampleRate(ini);
-    int count = kv::readSampleCount(ini);
-    if (model_.run.intervalMs >= 1000) rate = model_.run.intervalMs / 1000;
-    if (model_.run.countTarget >= 1000 && model_.run.countTarget <= 10000) count = model_.run.countTarget;
+    const kv::Model& m = session_->model();
+    int rate = storedRate_;
+    int count = storedCount_;
+    if (m.run.intervalMs >= 1000) rate = m.run.intervalMs / 1000;
+    if (m.run.countTarget >= 1000 && m.run.countTarget <= 10000) count = m.run.countTarget;
 
-    if (model_.link.hasRunData) {
+    if (m.link.hasRunData) {
         const auto answer = QMessageBox::question(this, "KV2047",
                                                   "Do you want to save the existing graph data before continuing?",
                                                   QMessageBox::Yes | QMessageBox::No);
         if (answer == QMessageBox::Yes) saveRun();
     }
     RunSetupDialog dlg(rate, count, this);
-    if (dlg.exec() == QDialog::Accepted) {
-        kv::applyRunSettings(model_, kv::clampRate(dlg.rate()), kv::clampCount(dlg.count()));
-        view_->update();
-    }
-    kv::finishRunCommand(model_);
-    view_->update();  // the paint re-arms the sample timer
-    updateCommandStates();
+    if (dlg.exec() == QDialog::Accepted)
+        session_->run(kv::clampRate(dlg.rate()), kv::clampCount(dlg.count()));
+    else
+        session_->runSetupCancelled();
 }
 
-void MainWindow::onStop() {
-    kv::stopRun(model_);
-    followJournal();
-    updateCommandStates();
-}
+void MainWindow::onStop() { session_->stop(); }
 
 void MainWindow::onOpen() {
     if (logger_) {
@@ -322,12 +327,13 @@ void MainWindow::onOpen() {
         logger_->activateWindow();
         return;
     }
-    logger_ = new LoggerViewer(this);
-    model_.run.loggerOpen = 1;
+    logger_ = new LoggerViewer(session_->model(), this);
+    connect(logger_, &LoggerViewer::shownChanged, this, &MainWindow::updateCommandStates);
+    session_->model().run.loggerOpen = 1;
     logger_->show();
 }
 
-void MainWindow::onFileOpen() { openDataFileInteractive(this, model_); }
+void MainWindow::onFileOpen() { openDataFileInteractive(this, session_->model()); }
 
 void MainWindow::onHelp() { HelpWindow::showManual(this); }
 
@@ -336,60 +342,34 @@ void MainWindow::onAbout() {
     box.exec();
 }
 
-void MainWindow::onComPort(int n) {
-    kv::changePort(model_, *comm_, n);
-    for (int i = 0; i < 4; ++i) model_.link.comCheck[i] = (i + 1 == n) ? 1 : 0;
-    view_->update();
-    updateCommandStates();
-}
+void MainWindow::onComPort(int n) { session_->choosePort(n); }
 
 void MainWindow::onOtherCom() {
-    ComPortDialog dlg(model_.link.port, this);
+    ComPortDialog dlg(session_->model().link.port, this);
     if (dlg.exec() != QDialog::Accepted) return;
     const auto chosen = dlg.chosenPort();
     if (!chosen || *chosen < 5 || *chosen > 16) return;
-    kv::changePort(model_, *comm_, *chosen);
-    for (auto& c : model_.link.comCheck) c = 0;
-    view_->update();
-    updateCommandStates();
+    session_->choosePort(*chosen);
 }
 
 bool MainWindow::saveRun() {
-    if (!saveRunInteractive(this, model_)) return false;
-    // A run still recording keeps its journal: the samples after this save need it.
-    if (!model_.link.runInProgress) journal_->finish();
+    if (!saveRunInteractive(this, session_->model())) return false;
+    session_->runSaved();
     return true;
 }
 
-void MainWindow::onSampleCommitted() {
-    if (journal_->isOpen() && !journal_->adopted() && !journal_->append(model_)) reportJournalError();
-}
-
-void MainWindow::followJournal() { journal_->follow(model_); }
-
-void MainWindow::reportJournalError() {
-    statusBar()->showMessage(
-        QStringLiteral("The run journal could not be written: %1").arg(QString::fromStdString(journal_->error())),
-        10000);
-}
-
-void MainWindow::offerRecovery() {
-    if (!::offerRecovery(this, model_, *journal_)) return;
-    view_->update();
-    refreshPanels();
-    updateCommandStates();
-}
+void MainWindow::offerRecovery() { ::offerRecovery(this, *session_); }
 
 void MainWindow::writeConfig() {
     QDir().mkpath(configDir_);
     kv::ProfileFile ini(configPath_.toStdString());
-    kv::writeSettingsOnClose(ini, model_);
+    kv::writeSettingsOnClose(ini, session_->model());
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     // Settings first, so they survive a declined save.
     writeConfig();
-    if (model_.run.n > 1) {
+    if (session_->model().run.n > 1) {
         const auto answer = QMessageBox::question(this, "KV2047", "Do you want to save the data before closing?",
                                                   QMessageBox::Yes | QMessageBox::No);
         // A save that was cancelled or failed keeps the window open: nothing is lost.
@@ -399,8 +379,6 @@ void MainWindow::closeEvent(QCloseEvent* e) {
         }
     }
     // Saved, or the user chose not to: nothing is left to recover.
-    journal_->finish();
-    comm_->closePort();
+    session_->close();
     e->accept();
 }
-

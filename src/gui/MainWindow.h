@@ -1,24 +1,21 @@
 #pragma once
-// The main window: menu, toolbar, status bar, the serial control, the link
-// flags, and the view with its panels.
-#include <QBasicTimer>
+// The main window: menu, toolbar, status bar, the real-time view with its
+// panels, and the meter session they all observe.
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 #include <array>
 #include <memory>
 
-#include "core/Model.h"
-
+class MeterSession;
 class LiveGraphView;
-class MeterSerialPort;
+class GraphControlBar;
+class ReadingsPanel;
+class MeterPanel;
 class LoggerViewer;
 class QAction;
 class QLabel;
-namespace kv {
-class RunJournal;
-class CaptureFile;
-}
+class QScrollBar;
 
 struct AppOptions {
     QString port;        // --port DEVICE: device of the current port number
@@ -33,50 +30,50 @@ public:
     explicit MainWindow(const AppOptions& opts, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    kv::Model& model() { return model_; }
-    MeterSerialPort& comm() { return *comm_; }
+    MeterSession& session() { return *session_; }
     LiveGraphView* view() const { return view_; }
+    GraphControlBar* graphBar() const { return graphBar_; }
+    ReadingsPanel* readingsPanel() const { return readingsPanel_; }
+    MeterPanel* meterPanel() const { return meterPanel_; }
+    QScrollBar* scrollBar() const;
     QString configPath() const { return configPath_; }
     QString configDir() const { return configDir_; }
+    QString journalDir() const { return journalDir_; }
 
     // Status bar panes 0..2.
     void setPaneText(int pane, const QString& text);
     QString paneText(int pane) const;
 
-    // The frame's client rectangle: this window below its menu bar, toolbar included.
+    // The window's client rectangle: this window below its menu bar, toolbar included.
     QRect clientRect() const;
-    // Places a panel at frame-client coordinates, raises and shows it.
-    void placePanel(QWidget* panel, int x, int y, int w, int h);
-    // Offset of the frame's client origin in this window's coordinates.
+    // Offset of the client origin in this window's coordinates.
     QPoint clientOrigin() const;
 
     // Save command: true when written, false when cancelled or failed.
     bool saveRun();
     // Refreshes the enable and check states of menu items and toolbar buttons.
     void updateCommandStates();
-    // After every accepted frame and on the watchdog: what the panels show.
-    void refreshPanels();
 
     QAction* action(const char* name) const;
 
-    // The view's sample timer committed a sample: the run journal gets it.
-    void onSampleCommitted();
     // Offers to recover a recording interrupted by a crash (asked once at start).
     void offerRecovery();
-    QString journalDir() const { return journalDir_; }
-    kv::RunJournal& journal() { return *journal_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void timerEvent(QTimerEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
+    void createPanels();
+    // Places the panels from the client rectangle.
+    void layoutPanels();
+    void placePanel(QWidget* panel, int x, int y, int w, int h);
     void writeConfig();
-    void onCommEvent(int code);
+    void showPortState();
     void onRun();
     void onStop();
     void onOpen();
@@ -86,18 +83,18 @@ private:
     void onOtherCom();
     void onFileOpen();
 
-    kv::Model model_;
-    MeterSerialPort* comm_ = nullptr;
+    // First, so that it goes last: every window below observes it.
+    std::unique_ptr<MeterSession> session_;
     LiveGraphView* view_ = nullptr;
+    GraphControlBar* graphBar_ = nullptr;
+    ReadingsPanel* readingsPanel_ = nullptr;
+    MeterPanel* meterPanel_ = nullptr;
+    QWidget* scrollBarBar_ = nullptr;
     QPointer<LoggerViewer> logger_;
     std::array<QLabel*, 3> panes_{};
-    QBasicTimer ackTimer_;
-    QString configDir_, configPath_;
+    QString configDir_, configPath_, journalDir_;
     AppOptions opts_;
-    // Crash-safe recording and the serial capture.
-    void followJournal();
-    void reportJournalError();
-    std::unique_ptr<kv::RunJournal> journal_;
-    std::unique_ptr<kv::CaptureFile> capture_;
-    QString journalDir_;
+    // The run settings dialog's values before the first confirmed Run, as the
+    // configuration file held them at start.
+    int storedRate_ = 1, storedCount_ = 1000;
 };

@@ -4,22 +4,17 @@
 #include <QFile>
 #include <QMessageBox>
 
-#include "core/Model.h"
 #include "core/link/LinkEngine.h"
-#include "core/record/RunJournal.h"
+#include "session/MeterSession.h"
 
 namespace {
 const char* const kTitle = "KV2047";
 }
 
-QString journalFolder(const QString& configDirGiven) {
-    return QFile::decodeName(kv::journalDirFor(QFile::encodeName(configDirGiven).toStdString()).c_str());
-}
-
-bool offerRecovery(QWidget* parent, kv::Model& model, kv::RunJournal& journal) {
+bool offerRecovery(QWidget* parent, MeterSession& session) {
     // A run under way is not replaced by an old one.
-    if (model.link.runInProgress) return false;
-    const auto found = kv::findUnfinishedJournals(journal.dir());
+    if (session.isRunInProgress()) return false;
+    const auto found = session.interruptedRuns();
     if (found.empty()) return false;
     const kv::JournalEntry& e = found.front();
 
@@ -32,23 +27,17 @@ bool offerRecovery(QWidget* parent, kv::Model& model, kv::RunJournal& journal) {
             .arg(rate)
             .arg(QString::fromStdString(kv::formatLocalTime(static_cast<std::time_t>(e.header.startTime),
                                                             "%d/%m/%y %H:%M:%S")),
-                 QDir::toNativeSeparators(QFile::decodeName(journal.dir().c_str()))));
+                 QDir::toNativeSeparators(QFile::decodeName(session.journal().dir().c_str()))));
     const QString path = QFile::decodeName(e.path.c_str());
+    QString error;
     if (box.exec() == QMessageBox::Yes) {
-        kv::JournalContents j;
-        if (!journal.adopt(e.path, &j)) {
-            QMessageBox::warning(parent, kTitle,
-                                 QString("The interrupted recording could not be read:\n%1")
-                                     .arg(QString::fromStdString(journal.error())));
-            return false;
-        }
-        kv::restoreJournal(j, model);
-        return true;
+        if (session.recover(e, &error)) return true;
+        QMessageBox::warning(parent, kTitle, QString("The interrupted recording could not be read:\n%1").arg(error));
+        return false;
     }
-    std::string error;
-    if (kv::setJournalAside(e.path, &error).empty())
+    if (!session.setAside(e, &error))
         QMessageBox::warning(parent, kTitle,
                              QString("The interrupted recording \"%1\" could not be set aside:\n%2")
-                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
+                                 .arg(QDir::toNativeSeparators(path), error));
     return false;
 }

@@ -24,6 +24,7 @@
 
 #include "FaultRig.h"
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
 #include "gui/record/SaveCommand.h"
@@ -260,7 +261,7 @@ TEST_P(ConfigFault, MainWindowStartsAndCloses) {
         MainWindow w(o);
         w.show();
         QTest::qWait(200);
-        const kv::Model& m = w.model();
+        const kv::Model& m = w.session().model();
         EXPECT_GE(m.link.port, 1);
         EXPECT_LE(m.link.port, 16);
         EXPECT_TRUE(kv::isAllowedGain(m.run.yGain));

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "session/MeterSerialPort.h"
 
 namespace kvfault {

@@ -38,15 +38,15 @@ struct EventAudit {
     bool lastGood = false;
 
     explicit EventAudit(MainWindow& w) {
-        w.comm().tap = [this](bool incoming, const QByteArray& bytes) {
+        w.session().port().tap = [this](bool incoming, const QByteArray& bytes) {
             if (incoming)
                 lastGood = kv::frameAccepted(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
         };
         // Connected after the window's own handler, so this runs once it has decoded.
-        QObject::connect(&w.comm(), &MeterSerialPort::commEvent, &w, [this, &w](int code) {
+        QObject::connect(&w.session().port(), &MeterSerialPort::commEvent, &w, [this, &w](int code) {
             if (code != kv::kEventReceive) return;
             // Outside a run the new-sample flag is only ever set by an accepted frame.
-            kv::Model& m = w.model();
+            kv::Model& m = w.session().model();
             const bool got = m.run.newSample;
             m.run.newSample = 0;
             (got ? accepted : refused) += 1;
@@ -75,11 +75,11 @@ TEST_F(LinkFaults, DeviceDisappearsMidRunAndComesBackUnderTheSamePath) {
 
     MainWindow w(optionsFor(dir, device));
     w.show();
-    kv::Model& m = w.model();
+    kv::Model& m = w.session().model();
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> opens;  // every port open sends the initialisation command
-    w.comm().tap = [&](bool incoming, const QByteArray& b) {
+    w.session().port().tap = [&](bool incoming, const QByteArray& b) {
         if (!incoming && b == initCommand()) opens.push_back(clock.elapsed());
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.runEnable == 1; }, 20000)) << "no frame from the first sim";
@@ -125,7 +125,7 @@ TEST_F(LinkFaults, DeviceDisappearsMidRunAndComesBackUnderTheSamePath) {
     }
     std::printf("device gone: %zu re-opens in 8.5 s, longest stall %lld ms, status: %s\n", opens.size(),
                 static_cast<long long>(watch.maxGapMs()), qPrintable(w.paneText(0)));
-    EXPECT_FALSE(w.comm().isOpen());
+    EXPECT_FALSE(w.session().port().isOpen());
     EXPECT_TRUE(w.paneText(0).contains("not open")) << w.paneText(0).toStdString();
     EXPECT_LT(watch.maxGapMs(), 1500) << "the event loop stalled while retrying";
     EXPECT_GT(watch.ticks(), 100);
@@ -135,7 +135,7 @@ TEST_F(LinkFaults, DeviceDisappearsMidRunAndComesBackUnderTheSamePath) {
     ASSERT_TRUE(QFile::link(second.ptyPath(), device));
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.offline == 0 && m.run.runEnable == 1; }, 20000))
         << "no frames after the device came back";
-    EXPECT_TRUE(w.comm().isOpen());
+    EXPECT_TRUE(w.session().port().isOpen());
     EXPECT_TRUE(w.paneText(0).isEmpty()) << w.paneText(0).toStdString();
     EXPECT_TRUE(second.waitForLog([&](const auto&) { return second.count(kInitHex) >= 1; }, 10000))
         << "the new device heard no initialisation command";
@@ -167,9 +167,9 @@ TEST_F(LinkFaults, OnlyReadsThatBeginWithAGoodFrameAreAccepted) {
     ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
     MainWindow w(optionsFor(dir, pty.path()));
-    kv::Model& m = w.model();
+    kv::Model& m = w.session().model();
     EventAudit audit(w);
-    ASSERT_TRUE(w.comm().isOpen()) << w.comm().lastError().toStdString();
+    ASSERT_TRUE(w.session().port().isOpen()) << w.session().port().lastError().toStdString();
 
     const std::string good = frameBytes(21.5f);
     const std::string poison = frameBytes(99.0f);
@@ -228,7 +228,7 @@ TEST_F(LinkFaults, SimulatedDamageAndBurstsAmongGoodFrames) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return audit.accepted >= 5 && audit.refused >= 5; }, 30000))
         << "accepted " << audit.accepted << ", refused " << audit.refused;
     EXPECT_EQ(audit.wrong, 0) << "a read was judged differently from its first 46 bytes";
-    EXPECT_EQ(w.model().run.offline, 0);
+    EXPECT_EQ(w.session().model().run.offline, 0);
 }
 
 // Frames 1000 times a second, far faster than the meter's two: the window
@@ -240,7 +240,7 @@ TEST_F(LinkFaults, FloodOfFramesLeavesTheWindowResponsive) {
     QTemporaryDir dir;
     MainWindow w(optionsFor(dir, sim.ptyPath()));
     w.show();
-    kv::Model& m = w.model();
+    kv::Model& m = w.session().model();
     EventAudit audit(w);
     ASSERT_TRUE(QTest::qWaitFor([&] { return audit.accepted >= 50; }, 20000)) << audit.accepted;
     QTest::qWait(2000);  // settle: caches, fonts, first paints

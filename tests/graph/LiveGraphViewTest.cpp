@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
 
 namespace {
@@ -35,7 +36,7 @@ protected:
     }
     void TearDown() override { frame.reset(); }
 
-    kv::Model& model() { return frame->model(); }
+    kv::Model& model() { return frame->session().model(); }
 
     // n samples, each quantity flat at its own level.
     void run(int n) {

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "gui/RecoveryPrompt.h"
 #include "e2e/SimProcess.h"
 #include "gui/graph/LiveGraphView.h"
@@ -81,7 +82,7 @@ TEST(MainWindowRecovery, YesRestoresTheRunSoTheGraphShowsItAndSaveWorks) {
     EXPECT_EQ(asked[0].title, "KV2047");
     EXPECT_EQ(asked[0].text, "A recording was interrupted. Recover it?");
 
-    const kv::Model& m = w->model();
+    const kv::Model& m = w->session().model();
     EXPECT_EQ(m.run.n, 12);
     EXPECT_EQ(m.run.runStartTime, 1185521435);
     EXPECT_EQ(m.run.intervalMs, 2000);
@@ -95,7 +96,7 @@ TEST(MainWindowRecovery, YesRestoresTheRunSoTheGraphShowsItAndSaveWorks) {
     EXPECT_GT(redPixels(), redBefore + 20);
 
     QString error;
-    ASSERT_TRUE(saveRunTo(dir.filePath("recovered.AsmDat"), w->model(), true, &error)) << error.toStdString();
+    ASSERT_TRUE(saveRunTo(dir.filePath("recovered.AsmDat"), w->session().model(), true, &error)) << error.toStdString();
     auto rec = kv::makeRunRecord();
     ASSERT_TRUE(kv::readDataFile(dir.filePath("recovered.AsmDat").toStdString(), *rec).ok());
     EXPECT_EQ(rec->run.count, 12);
@@ -118,7 +119,7 @@ TEST(MainWindowRecovery, YesRestoresTheRunSoTheGraphShowsItAndSaveWorks) {
     // Nothing is offered on the next start.
     MainWindow again(optionsIn(dir));
     EXPECT_TRUE(answering(QMessageBox::Yes, [&] { QTest::qWait(300); }).isEmpty());
-    EXPECT_EQ(again.model().run.n, 0);
+    EXPECT_EQ(again.session().model().run.n, 0);
 }
 
 TEST(MainWindowRecovery, NoKeepsTheJournalAsideAndAsksNoMore) {
@@ -128,7 +129,7 @@ TEST(MainWindowRecovery, NoKeepsTheJournalAsideAndAsksNoMore) {
         MainWindow w(optionsIn(dir));
         const auto asked = answering(QMessageBox::No, [&] { QTest::qWait(400); });
         ASSERT_EQ(asked.size(), 1);
-        EXPECT_EQ(w.model().run.n, 0);
+        EXPECT_EQ(w.session().model().run.n, 0);
         EXPECT_FALSE(w.action("save")->isEnabled());
     }
     EXPECT_TRUE(kvtest::journalFiles(dir.path()).isEmpty());
@@ -146,8 +147,8 @@ TEST(MainWindowRecovery, SavingARecoveredRunFinishesItsJournal) {
     const QString journal = kvtest::journalFiles(dir.path()).value(0);
     MainWindow w(optionsIn(dir));
     answering(QMessageBox::Yes, [&] { QTest::qWait(400); });
-    ASSERT_EQ(w.model().run.n, 4);
-    EXPECT_TRUE(w.journal().adopted());
+    ASSERT_EQ(w.session().model().run.n, 4);
+    EXPECT_TRUE(w.session().journal().adopted());
     // saveRun() asks for a path; the save dialog is answered with a file name.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -165,7 +166,7 @@ TEST(MainWindowRecovery, SavingARecoveredRunFinishesItsJournal) {
     kv::JournalContents c;
     ASSERT_EQ(kvtest::journalCount(journal, &c), 4);
     EXPECT_TRUE(c.finished);
-    EXPECT_FALSE(w.journal().isOpen());
+    EXPECT_FALSE(w.session().journal().isOpen());
 }
 
 // A desktop run recorded in a child process, which is then killed with SIGKILL.
@@ -179,9 +180,9 @@ TEST(JournalChild, DesktopRunUntilKilled) {
     o.port = port;
     MainWindow w(o);
     w.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.model().run.runEnable == 1; }, 20000));
-    kv::applyRunSettings(w.model(), 1, 1000);
-    kv::finishRunCommand(w.model());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.session().model().run.runEnable == 1; }, 20000));
+    kv::applyRunSettings(w.session().model(), 1, 1000);
+    kv::finishRunCommand(w.session().model());
     w.view()->update();
     QTest::qWait(120000);   // until killed
 }
@@ -229,14 +230,14 @@ TEST(MainWindowWithSim, KilledDesktopRunIsOfferedForRecoveryWithAllItsSamples) {
     const auto asked = answering(QMessageBox::Yes, [&] { QTest::qWait(400); });
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0].text, kRecoverQuestion);
-    ASSERT_EQ(w.model().run.n, recorded);
-    EXPECT_EQ(w.model().run.intervalMs, 1000);
+    ASSERT_EQ(w.session().model().run.n, recorded);
+    EXPECT_EQ(w.session().model().run.intervalMs, 1000);
     for (int i = 0; i < recorded; ++i) {
-        EXPECT_GT(w.model().doc->live[kv::AIR][i], 5.0f) << "a reading of the meter, not a zero: " << i;
-        for (int q = 0; q < 5; ++q) EXPECT_EQ(w.model().doc->live[q][i], c.samples[i * 5 + q]);
+        EXPECT_GT(w.session().model().doc->live[kv::AIR][i], 5.0f) << "a reading of the meter, not a zero: " << i;
+        for (int q = 0; q < 5; ++q) EXPECT_EQ(w.session().model().doc->live[q][i], c.samples[i * 5 + q]);
     }
     QString error;
-    ASSERT_TRUE(saveRunTo(dir.filePath("after-kill.AsmDat"), w.model(), true, &error));
+    ASSERT_TRUE(saveRunTo(dir.filePath("after-kill.AsmDat"), w.session().model(), true, &error));
     EXPECT_EQ(kvtest::infoSamples(dir.filePath("after-kill.AsmDat"), dir.path()), recorded);
 }
 
@@ -302,7 +303,7 @@ TEST(FrameLink, StatusPaneSaysWhyThePortCannotBeOpenedAndEachRetryUpdatesIt) {
     EXPECT_EQ(w.paneText(0), QString("COM1 not open: %1: device busy (another program is using it)").arg(sim.ptyPath()));
     holder.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.paneText(0).isEmpty(); }, 15000)) << w.paneText(0).toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.model().run.runEnable == 1; }, 15000)) << "frames arrive";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.session().model().run.runEnable == 1; }, 15000)) << "frames arrive";
 
     if (geteuid() != 0) {
         const QString locked = dir.filePath("locked-tty");

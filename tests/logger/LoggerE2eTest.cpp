@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "e2e/SimProcess.h"
 #include "gui/graph/LiveGraphView.h"
 #include "core/link/LinkEngine.h"
@@ -29,7 +30,7 @@ TEST(LoggerEndToEnd, RecordSaveViewAndExport) {
     o.port = sim.ptyPath();
     MainWindow frame(o);
     frame.show();
-    kv::Model& m = frame.model();
+    kv::Model& m = frame.session().model();
 
     // A run at one sample a second, stopped after a few samples.
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.runEnable == 1; }, 20000)) << "no frames from the sim";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "e2e/SimProcess.h"
 #include "gui/graph/LiveGraphView.h"
 #include "core/link/LinkEngine.h"
@@ -24,7 +25,7 @@ struct Rig {
         frame->show();
         return true;
     }
-    kv::Model& m() { return frame->model(); }
+    kv::Model& m() { return frame->session().model(); }
     QTemporaryDir dir;
     kvtest::SimProcess sim;
     std::unique_ptr<MainWindow> frame;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "core/link/LinkEngine.h"
 
 namespace {
@@ -59,7 +60,7 @@ TEST(MainWindow, TitleAndMenusAsStarted) {
     EXPECT_TRUE(w.action("com1")->isChecked());
     EXPECT_EQ(w.action("run")->toolTip(), "Start");
     EXPECT_EQ(w.action("othercom")->toolTip(), "Other comports");
-    w.model().run.n = 1;
+    w.session().model().run.n = 1;
     w.updateCommandStates();
     EXPECT_TRUE(w.action("save")->isEnabled());
     EXPECT_TRUE(w.action("print")->isEnabled());
@@ -77,7 +78,7 @@ TEST(MainWindow, ComCheckMarksFollowConfiguredPort) {
         QTemporaryDir dir;
         writeFile(dir.path() + "/KV2047config.ini", row.ini);
         MainWindow w(optionsIn(dir));
-        EXPECT_EQ(w.model().link.port, row.port);
+        EXPECT_EQ(w.session().model().link.port, row.port);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(w.action(QStringLiteral("com%1").arg(i + 1).toLatin1())->isChecked(), i == row.checked);
     }
@@ -88,7 +89,7 @@ TEST(MainWindow, ClosingAsksOnlyWhenMoreThanOneSample) {
         SCOPED_TRACE(n);
         QTemporaryDir dir;
         MainWindow w(optionsIn(dir));
-        w.model().run.n = n;
+        w.session().model().run.n = n;
         bool closed = false;
         const QStringList asked = answeringBoxes(QMessageBox::No, [&] { closed = w.close(); });
         EXPECT_TRUE(closed);
@@ -121,7 +122,7 @@ TEST(MainWindow, FirstStartWritesEveryKeyInOrderOnClosing) {
 TEST(MainWindow, StopKeepsCommittedSamples) {
     QTemporaryDir dir;
     MainWindow w(optionsIn(dir));
-    auto& m = w.model();
+    auto& m = w.session().model();
     m.run.runEnable = 1;
     kv::applyRunSettings(m, 1, 1000);
     m.link.startPending = 0;

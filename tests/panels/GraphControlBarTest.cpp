@@ -15,8 +15,8 @@ struct SwitchCase { int button; const char* caption; std::array<uint8_t, 5> trac
 class GraphBarSwitches : public PanelTest, public testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(GraphBarSwitches, ButtonSetsTheTracesAndRedraws) {
-    GraphControlBar* bar = frame().view()->graphBar();
-    auto& traces = frame().model().run.traces;
+    GraphControlBar* bar = frame().graphBar();
+    auto& traces = frame().session().model().run.traces;
     // Start from a pattern no button produces.
     for (int q = 0; q < 5; ++q) traces[q] = q % 2;
     QPushButton* b = bar->button(GetParam().button);
@@ -56,11 +56,11 @@ class YScaleDialogTest : public PanelTest, public testing::WithParamInterface<Sc
 
 TEST_P(YScaleDialogTest, AppliesOnlyChosenEntriesOnOk) {
     const ScaleCase& c = GetParam();
-    auto& run = frame().model().run;
+    auto& run = frame().session().model().run;
     run.yOffset = 2;
     run.yGain = 20;
     bool redrawn = false;
-    const bool seen = withModal<YScaleDialog>([&] { redrawn = frame().view()->graphBar()->editYScale(); },
+    const bool seen = withModal<YScaleDialog>([&] { redrawn = frame().graphBar()->editYScale(); },
                                             [&](YScaleDialog* d) {
                                                 EXPECT_EQ(d->windowTitle(), "Y OFFSET And Y GAINS Setup");
                                                 // Nothing chosen when it opens, whatever the graph has.
@@ -86,12 +86,12 @@ INSTANTIATE_TEST_SUITE_P(Choices, YScaleDialogTest,
                          [](const testing::TestParamInfo<ScaleCase>& i) { return std::string(i.param.name); });
 
 TEST_F(PanelTest, BarIgnoresEnterAndEsc) {
-    GraphControlBar* bar = frame().view()->graphBar();
-    frame().model().run.traces[1] = 0;
+    GraphControlBar* bar = frame().graphBar();
+    frame().session().model().run.traces[1] = 0;
     bar->button(5)->setFocus();  // Combine
     for (Qt::Key k : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(bar->button(5), k);
     EXPECT_TRUE(bar->isVisible());
-    EXPECT_EQ(frame().model().run.traces[1], 0);
+    EXPECT_EQ(frame().session().model().run.traces[1], 0);
 }
 
 TEST_F(PanelTest, YScaleListsInTheirOrder) {
@@ -104,7 +104,7 @@ TEST_F(PanelTest, YScaleListsInTheirOrder) {
 }
 
 TEST_F(PanelTest, BarFieldsShowTheModelAndTheClock) {
-    GraphControlBar* bar = frame().view()->graphBar();
+    GraphControlBar* bar = frame().graphBar();
     // Before any run or frame only the clock has a text.
     for (auto f : {GraphControlBar::StartTime, GraphControlBar::DataNo, GraphControlBar::Battery, GraphControlBar::SampleRate,
                    GraphControlBar::SampleCount})
@@ -112,7 +112,7 @@ TEST_F(PanelTest, BarFieldsShowTheModelAndTheClock) {
     const QRegularExpression clock(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d$)");
     EXPECT_TRUE(clock.match(bar->field(GraphControlBar::Clock)->text()).hasMatch())
         << bar->field(GraphControlBar::Clock)->text().toStdString();
-    auto& t = frame().model().bar;
+    auto& t = frame().session().model().bar;
     t.startTime = "06/12/26 22:08:31";
     t.dataNo = "17";
     t.battery = "Low";

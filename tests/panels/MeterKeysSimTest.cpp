@@ -27,10 +27,10 @@ protected:
             return false;
         }
         frame(sim_->ptyPath());
-        return QTest::qWaitFor([&] { return !frame().model().meter.upper.empty(); }, 10000);
+        return QTest::qWaitFor([&] { return !frame().session().model().meter.upper.empty(); }, 10000);
     }
     QPoint at(int i) {
-        MeterKeyButton* k = frame().view()->meterPanel()->key(i);
+        MeterKeyButton* k = frame().meterPanel()->key(i);
         return k->mapTo(&frame(), k->rect().center());
     }
     // The key commands in the sim's log, without the link's own traffic.
@@ -59,8 +59,8 @@ TEST_F(SimPanels, EveryKeyReachesTheMeter) {
     // A press held while the key is repainted is still one command.
     QTest::mousePress(frame().windowHandle(), Qt::LeftButton, {}, at(0));
     for (int i = 0; i < 3; ++i) {
-        frame().view()->meterPanel()->key(0)->repaint();
-        frame().view()->meterPanel()->repaint();
+        frame().meterPanel()->key(0)->repaint();
+        frame().meterPanel()->repaint();
     }
     QTest::mouseRelease(frame().windowHandle(), Qt::LeftButton, {}, at(0));
     expected << hex(kv::pressCommand(kv::kMeterKeys[0]));
@@ -88,9 +88,9 @@ TEST_F(SimPanels, PanelsFollowTheMeterItsAlarmsAndItsSilence) {
     // AIR (about 23 C) is above a high limit of 10: the AIR high alarm blinks.
     writeConfig("[Alarmhi1Info]\nHi1 limit=10.0\n");
     ASSERT_TRUE(startWith({"--period", "200", "--silence-after", "25"}));
-    auto& m = frame().model();
-    ReadingsPanel* alarms = frame().view()->alarmPanel();
-    MeterPanel* meter = frame().view()->meterPanel();
+    auto& m = frame().session().model();
+    ReadingsPanel* alarms = frame().readingsPanel();
+    MeterPanel* meter = frame().meterPanel();
     QTest::qWait(1000);
 
     // The display mirrors the frames: readings, unit and the degree mark.

@@ -16,7 +16,7 @@ QByteArray hex(const kv::Command& c) {
 
 class MeterPanelTest : public PanelTest {
 protected:
-    MeterPanel* panel() { return frame().view()->meterPanel(); }
+    MeterPanel* panel() { return frame().meterPanel(); }
     QImage face() { return panel()->client()->grab().toImage(); }
     // A key's centre in the main window's coordinates, for clicks that go the
     // way a user's do (the window turns a quick second press into a double-click).
@@ -83,7 +83,7 @@ TEST_F(MeterPanelTest, DoubleClickSendsBothPressesAndItsCommand) {
 }
 
 TEST_F(MeterPanelTest, DisplayWindowColourFollowsTheBacklight) {
-    auto& m = frame().model();
+    auto& m = frame().session().model();
     const QPoint corner(kv::kDisplayX + 2, kv::kDisplayY + kv::kDisplayH - 3);
     EXPECT_EQ(face().pixelColor(corner), QColor(168, 191, 163));
     m.meter.backlight = 1;
@@ -94,7 +94,7 @@ TEST_F(MeterPanelTest, DisplayWindowColourFollowsTheBacklight) {
 }
 
 TEST_F(MeterPanelTest, DisplayShowsTheTextsAndOfflineInRed) {
-    auto& m = frame().model();
+    auto& m = frame().session().model();
     EXPECT_EQ(inkInDisplay(face()), 0);  // nothing before the first frame
     m.meter.upper = "23.5";
     m.meter.upper2 = "60.0";

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
 #include "session/MeterSerialPort.h"
 #include "core/link/CommandPacket.h"
@@ -36,7 +37,7 @@ protected:
             frame_->show();
             EXPECT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
             // Key commands only: the link's own initialisation and acknowledgement are not ours.
-            frame_->comm().tap = [this](bool incoming, const QByteArray& b) {
+            frame_->session().port().tap = [this](bool incoming, const QByteArray& b) {
                 if (incoming || b.size() == 1) return;
                 const kv::Command init = kv::makeCommand(kv::kInitPayload);
                 if (b == QByteArray(reinterpret_cast<const char*>(init.data()), init.size())) return;

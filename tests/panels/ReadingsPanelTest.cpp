@@ -13,10 +13,10 @@ enum { AIR, WB, DP, KIR, RH };
 
 class ReadingsPanelTest : public PanelTest {
 protected:
-    ReadingsPanel* panel() { return frame().view()->alarmPanel(); }
+    ReadingsPanel* panel() { return frame().readingsPanel(); }
     QLineEdit* field(int q, bool high) { return panel()->limitField(q, high); }
     float limit(int q, bool high) {
-        const auto& rs = frame().model().readings;
+        const auto& rs = frame().session().model().readings;
         return (high ? rs.hiLimit : rs.loLimit)[q];
     }
     // Types into a limit field as a user does: the whole text selected first.
@@ -109,7 +109,7 @@ TEST_F(ReadingsPanelTest, LoadedTextsShownAsStored) {
 
 TEST_F(ReadingsPanelTest, MaxAndMinFieldsFollowTheReadingSet) {
     for (int q = 0; q < 5; ++q) EXPECT_TRUE(panel()->maxField(q)->text().isEmpty());
-    auto& m = frame().model();
+    auto& m = frame().session().model();
     const float r[5] = {23.5f, 18.3f, 15.0f, 23.47f, 45.2f};
     kv::updateReadingSet(m.readings, r, 0, "C", m.link.alarmHigh, m.link.alarmLow);
     panel()->refreshDisplay();
@@ -126,9 +126,9 @@ TEST_F(ReadingsPanelTest, IndicatorsGreyThenBlinkingRedThenGrey) {
     EXPECT_EQ(pixel(hiAir), grey);
     EXPECT_EQ(pixel(loRh), grey);
 
-    auto& link = frame().model().link;
+    auto& link = frame().session().model().link;
     link.alarmHigh[AIR] = 1;
-    panel()->repaintIndicators();
+    panel()->update();
     QTest::qWait(20);
     EXPECT_TRUE(panel()->isBlinking(AIR, true));
     EXPECT_FALSE(panel()->isBlinking(RH, false));
@@ -146,7 +146,7 @@ TEST_F(ReadingsPanelTest, IndicatorsGreyThenBlinkingRedThenGrey) {
 
     // Cleared (as the watchdog does): grey again and the blinking stops.
     link.alarmHigh[AIR] = 0;
-    panel()->repaintIndicators();
+    panel()->update();
     QTest::qWait(20);
     EXPECT_FALSE(panel()->isBlinking(AIR, true));
     for (int i = 0; i < 3; ++i) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "gui/MainWindow.h"
+#include "session/MeterSession.h"
 #include "gui/logger/LoggerViewer.h"
 #include "core/record/DataFile.h"
 #include "record/ModalScript.h"
@@ -38,7 +39,7 @@ TEST(PrintWindows, MainWindowPrintsTheRealTimeRun) {
     o.configDir = cfg.path();
     o.port = cfg.path() + "/no-such-device";
     MainWindow w(o);
-    auto& m = w.model();
+    auto& m = w.session().model();
     m.run.n = 7;
     m.run.intervalMs = 10000;
     m.run.runStartTime = kEight;

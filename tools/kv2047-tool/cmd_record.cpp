@@ -26,12 +26,10 @@
 
 #include "Commands.h"
 #include "core/Model.h"
-#include "session/MeterSerialPort.h"
-#include "core/link/LinkEngine.h"
-#include "core/record/Capture.h"
 #include "core/record/RunJournal.h"
 #include "core/record/Shown.h"
 #include "core/record/TextExport.h"
+#include "session/MeterSession.h"
 
 namespace {
 
@@ -100,52 +98,67 @@ std::string shownText(const kv::Model& m, int i, int q) {
     return buf;
 }
 
-class Recorder {
+// A front-end on the meter session: it arms one run and reports the
+// session's signals on standard error until the run ends.
+class Recorder : public QObject {
 public:
     Recorder(std::string port, int rate, int count, std::string out)
-        : port_(std::move(port)), rate_(rate), count_(count), out_(std::move(out)), journal_(journalDir()),
-          tty_(::isatty(2) != 0) {}
+        : port_(std::move(port)), rate_(rate), count_(count), out_(std::move(out)), tty_(::isatty(2) != 0) {
+        // Unattended, a silent meter (a loose cable, a flat battery) pauses the
+        // run instead of ending it, and the journal protects the samples until
+        // the run's files are written.
+        session_.setPolicy({.silenceEndsRun = false, .journalEndsWithRun = false});
+        session_.setJournalDir(QFile::decodeName(journalDir().c_str()));
+    }
 
     // Opens the capture and the port; 0, or the exit status after a message.
     int start(const char* capturePath) {
         if (capturePath) {
-            std::string error;
-            if (!capture_.open(capturePath, &error)) {
-                std::fprintf(stderr, "kv2047-tool record: cannot write the capture: %s\n", error.c_str());
+            QString error;
+            capturePath_ = capturePath;
+            if (!session_.startCapture(QFile::decodeName(capturePath), &error)) {
+                std::fprintf(stderr, "kv2047-tool record: cannot write the capture: %s\n",
+                             error.toLocal8Bit().constData());
                 return 1;
             }
-            comm_.tap = [this](bool incoming, const QByteArray& bytes) {
-                // A write to a port that is not open never reached the line.
-                if (incoming || comm_.isOpen())
-                    capture_.record(incoming, reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                    static_cast<std::size_t>(bytes.size()));
-            };
         }
-        if (const auto left = kv::findUnfinishedJournals(journal_.dir()); !left.empty())
+        if (const auto left = session_.interruptedRuns(); !left.empty())
             std::fprintf(stderr,
                          "kv2047-tool record: an interrupted recording is kept in %s; "
                          "`kv2047-tool recover -o FILE.AsmDat` writes it out\n",
                          left.front().path.c_str());
 
-        m_.link.port = 1;
-        comm_.setDevice(1, QFile::decodeName(port_.c_str()));
-        QObject::connect(&comm_, &MeterSerialPort::commEvent, [this](int code) { onCommEvent(code); });
-        comm_.openPort(1);
-        if (!comm_.isOpen()) {
+        session_.setDevice(1, QFile::decodeName(port_.c_str()));
+        session_.start(1);
+        if (!session_.isPortOpen()) {
             std::fprintf(stderr, "kv2047-tool record: cannot open the port: %s\n",
-                         comm_.lastError().toLocal8Bit().constData());
+                         session_.portError().toLocal8Bit().constData());
             return 1;
         }
-        kv::initLinkAtStartup(m_);
-        kv::applyRunSettings(m_, rate_, count_);
-        kv::finishRunCommand(m_);
+        session_.run(rate_, count_);
 
-        QObject::connect(&ackTimer_, &QTimer::timeout, [this] { kv::ackTick(m_, comm_); });
-        QObject::connect(&watchdogTimer_, &QTimer::timeout, [this] { onWatchdog(); });
-        QObject::connect(&sampleTimer_, &QTimer::timeout, [this] { onSampleTick(); });
-        ackTimer_.start(1000);
-        watchdogTimer_.start(3000);
-        sampleTimer_.start(rate_ * 1000);
+        connect(&session_, &MeterSession::runStarted, this, [this] { showProgress(); });
+        connect(&session_, &MeterSession::sampleCommitted, this, [this](int n) {
+            showProgress();
+            // The count is reached with this sample: no need to wait for another frame.
+            if (n >= count_) finish(nullptr);
+        });
+        // Not from inside the port's own signal: finishing closes it.
+        connect(&session_, &MeterSession::runEnded, this, [this] { QTimer::singleShot(0, this, [this] { finish(nullptr); }); });
+        connect(&session_, &MeterSession::meterSilent, this, [this] {
+            endProgressLine();
+            const QString err = session_.portError();
+            std::fprintf(stderr, "record: the meter is silent; re-opening %s%s%s\n", port_.c_str(),
+                         err.isEmpty() ? "" : ": ", err.toLocal8Bit().constData());
+        });
+        connect(&session_, &MeterSession::journalError, this, [this](const QString& why) {
+            if (journalWarned_) return;
+            journalWarned_ = true;
+            endProgressLine();
+            std::fprintf(stderr, "kv2047-tool record: the run journal cannot be written (%s); recording on\n",
+                         why.toLocal8Bit().constData());
+        });
+        connect(&session_, &MeterSession::captureFailed, this, [this] { reportCapture(); });
         std::fprintf(stderr, "record: waiting for the meter on %s\n", port_.c_str());
         return 0;
     }
@@ -154,83 +167,46 @@ public:
     void finish(const char* why) {
         if (done_) return;
         done_ = true;
-        ackTimer_.stop();
-        watchdogTimer_.stop();
-        sampleTimer_.stop();
-        kv::stopRun(m_);
+        session_.stop();
         endProgressLine();
-        const int n = m_.run.n;
+        const kv::Model& m = session_.model();
+        const int n = m.run.n;
         if (why) std::fprintf(stderr, "record: %s after %d sample(s)\n", why, n);
         int status = 0;
         if (n == 0) {
             std::fprintf(stderr, "kv2047-tool record: no sample was recorded; nothing written\n");
-            journal_.finish();
+            session_.finishJournal();
             status = 1;
         } else {
             std::string error;
-            if (kv::writeRunFiles(out_, *m_.doc, m_.run, true, &error)) {
-                journal_.finish();
+            if (kv::writeRunFiles(out_, *m.doc, m.run, true, &error)) {
+                session_.finishJournal();
                 std::fprintf(stderr, "record: wrote %d sample(s) to %s and %s\n", n, out_.c_str(),
                              kv::textFilePathFor(out_).c_str());
             } else {
                 std::fprintf(stderr, "kv2047-tool record: cannot save the run: %s\n", error.c_str());
-                if (journal_.isOpen())
+                if (session_.journal().isOpen())
                     std::fprintf(stderr,
                                  "kv2047-tool record: the samples are kept in %s; "
                                  "`kv2047-tool recover -o FILE.AsmDat` writes them out\n",
-                                 journal_.path().c_str());
+                                 session_.journal().path().c_str());
                 status = 1;
             }
         }
-        comm_.closePort();
+        // The run's files are written either way; a capture cut short is still a failure.
+        if (!session_.captureGood()) {
+            reportCapture();
+            status = 1;
+        }
+        session_.close();
         QCoreApplication::exit(status);
     }
 
 private:
-    void onCommEvent(int code) {
-        const QByteArray data = code == kv::kEventReceive ? comm_.input() : QByteArray();
-        const auto fx = kv::serialEvent(m_, comm_, code, reinterpret_cast<const uint8_t*>(data.constData()),
-                                        static_cast<std::size_t>(data.size()), std::time(nullptr));
-        if (fx.runStarted && m_.link.runInProgress) {
-            if (!journal_.begin(m_))
-                std::fprintf(stderr, "kv2047-tool record: the run journal cannot be written (%s); recording on\n",
-                             journal_.error().c_str());
-            showProgress();
-        }
-        // Not from inside the port's own signal: finishing closes it.
-        if (fx.runEnded) QTimer::singleShot(0, [this] { finish(nullptr); });
-    }
-
-    void onSampleTick() {
-        if (!kv::sampleTick(m_)) return;
-        if (journal_.isOpen() && !journal_.append(m_) && !journalWarned_) {
-            journalWarned_ = true;
-            std::fprintf(stderr, "kv2047-tool record: the run journal cannot be written (%s); recording on\n",
-                         journal_.error().c_str());
-        }
-        showProgress();
-        // The count is reached with this sample: no need to wait for another frame.
-        if (m_.run.n >= count_) finish(nullptr);
-    }
-
-    void onWatchdog() {
-        const uint8_t inProgress = m_.link.runInProgress, stopped = m_.link.stopped;
-        if (kv::watchdogTick(m_, comm_)) {
-            // Unattended, a silent meter (a loose cable, a flat battery) pauses the
-            // run instead of ending it: the port is re-opened and the run goes on
-            // when frames come back.
-            m_.link.runInProgress = inProgress;
-            m_.link.stopped = stopped;
-            endProgressLine();
-            const QString err = comm_.lastError();
-            std::fprintf(stderr, "record: the meter is silent; re-opening %s%s%s\n", port_.c_str(),
-                         err.isEmpty() ? "" : ": ", err.toLocal8Bit().constData());
-        }
-    }
-
     void showProgress() {
-        const int n = m_.run.n;
-        const long elapsed = std::max<long>(0, static_cast<long>(std::time(nullptr) - m_.run.runStartTime));
+        const kv::Model& m = session_.model();
+        const int n = m.run.n;
+        const long elapsed = std::max<long>(0, static_cast<long>(std::time(nullptr) - m.run.runStartTime));
         char head[96];
         std::snprintf(head, sizeof head, "record: %d/%d samples  %02ld:%02ld:%02ld", n, count_, elapsed / 3600,
                       elapsed / 60 % 60, elapsed % 60);
@@ -240,7 +216,7 @@ private:
                 line += "  ";
                 line += kv::kQuantityNames[q];
                 line += ' ';
-                line += shownText(m_, n - 1, q);
+                line += shownText(m, n - 1, q);
             }
         }
         if (tty_) {
@@ -252,6 +228,14 @@ private:
         std::fflush(stderr);
     }
 
+    void reportCapture() {
+        if (captureWarned_) return;
+        captureWarned_ = true;
+        endProgressLine();
+        std::fprintf(stderr, "kv2047-tool record: the capture %s could not be completely written; it ends there\n",
+                     capturePath_.c_str());
+    }
+
     void endProgressLine() {
         if (progressOpen_) std::fputc('\n', stderr);
         progressOpen_ = false;
@@ -260,14 +244,12 @@ private:
     std::string port_;
     int rate_, count_;
     std::string out_;
-    kv::Model m_;
-    MeterSerialPort comm_;
-    kv::RunJournal journal_;
-    kv::CaptureFile capture_;
-    QTimer ackTimer_, watchdogTimer_, sampleTimer_;
+    MeterSession session_;
     bool tty_;
     bool progressOpen_ = false;
     bool journalWarned_ = false;
+    bool captureWarned_ = false;
+    std::string capturePath_;
     bool done_ = false;
 };
 

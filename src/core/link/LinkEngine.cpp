@@ -51,7 +51,7 @@ SerialEffects serialEvent(Model& m, PortIO& port, int code, const uint8_t* data,
         m.link.otherComEnable = 0;
         if (portFlagIndex(m.link.port)) m.link.waiting[m.link.port] = 0;
 
-        const DecodedFrame f = decodeFrame(data, m.decoder, m.meter);
+        const DecodedFrame& f = fx.frame = decodeFrame(data, m.decoder, m.meter);
         m.run.unitFlag = f.unitFlag;
         m.run.unitText = f.unitText;
         m.bar.battery = f.battery;

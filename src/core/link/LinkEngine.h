@@ -30,6 +30,7 @@ struct SerialEffects {
     bool runStarted = false;   // all views refresh
     bool alarmsChanged = false;
     bool runEnded = false;
+    DecodedFrame frame{};      // what an accepted frame held
 };
 
 constexpr int kEventReceive = 2;

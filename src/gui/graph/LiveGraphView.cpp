@@ -1,7 +1,6 @@
 #include "gui/graph/LiveGraphView.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -11,13 +10,9 @@
 #include <cmath>
 #include <limits>
 
-#include "gui/MainWindow.h"
-#include "gui/report/PrintCommand.h"
-#include "session/MeterSerialPort.h"
 #include "core/link/LinkEngine.h"
-#include "gui/panels/ReadingsPanel.h"
-#include "gui/panels/GraphControlBar.h"
-#include "gui/panels/MeterPanel.h"
+#include "gui/report/PrintCommand.h"
+#include "session/MeterSession.h"
 
 namespace {
 
@@ -40,30 +35,42 @@ kv::Canvas canvasOf(QImage& img) {
 
 }  // namespace
 
-LiveGraphView::LiveGraphView(MainWindow* frame)
-    : QWidget(frame), frame_(frame), graph_(std::make_unique<kv::GraphState>()) {
+LiveGraphView::LiveGraphView(MeterSession& session, QWidget* parent)
+    : QWidget(parent), session_(session), graph_(std::make_unique<kv::GraphState>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     font_ = displayFont();
     for (float& v : yLabelValues_) v = std::numeric_limits<float>::quiet_NaN();
     for (std::time_t& t : timeLabelValues_) t = std::numeric_limits<std::time_t>::min();
 
-    // Panels are children of the main window, created hidden and placed by the layout.
-    meterPanel_ = new MeterPanel(frame);
-    alarmPanel_ = new ReadingsPanel(frame);
-    graphBar_ = new GraphControlBar(frame);
-    scrollBarBar_ = new QWidget(frame);
-    auto* lay = new QHBoxLayout(scrollBarBar_);
-    lay->setContentsMargins(0, 0, 0, 0);
-    scrollBar_ = new QScrollBar(Qt::Horizontal, scrollBarBar_);
-    scrollBar_->setEnabled(false);
-    scrollBar_->setToolTip(tr("Scrolls a zoomed graph along the run"));
-    lay->addWidget(scrollBar_);
-    scrollBarBar_->hide();
-    connect(scrollBar_, &QScrollBar::valueChanged, this, &LiveGraphView::onScrollValue);
+    const auto redraw = [this] { update(); };
+    connect(&session_, &MeterSession::sampleCommitted, this, [this] {
+        // A zoom box being dragged is not disturbed; the release redraws.
+        if (!session_.model().run.dragInProgress) update();
+    });
+    connect(&session_, &MeterSession::runStarted, this, redraw);
+    connect(&session_, &MeterSession::runArmed, this, redraw);
+    connect(&session_, &MeterSession::runRestored, this, redraw);
+    connect(&session_, &MeterSession::portChosen, this, redraw);
+    connect(&session_, &MeterSession::displaySettingsChanged, this, redraw);
 }
 
 LiveGraphView::~LiveGraphView() = default;
+
+void LiveGraphView::setScrollBar(QScrollBar* bar) {
+    scrollBar_ = bar;
+    scrollBar_->setEnabled(false);
+    scrollBar_->setRange(0, 0);
+    scrollBar_->setToolTip(tr("Scrolls a zoomed graph along the run"));
+    connect(scrollBar_, &QScrollBar::valueChanged, this, &LiveGraphView::onScrollValue);
+}
+
+void LiveGraphView::setClientArea(const QRect& client, const QPoint& origin) {
+    if (client_ == client && clientOrigin_ == origin) return;
+    client_ = client;
+    clientOrigin_ = origin;
+    update();
+}
 
 QFont LiveGraphView::displayFont() {
     QFont f(QStringLiteral("SimSun"));
@@ -73,75 +80,34 @@ QFont LiveGraphView::displayFont() {
 
 kv::PlotGeometry LiveGraphView::plotGeometry() const { return kv::plotGeometry(width(), height()); }
 
-kv::CommandStates LiveGraphView::commandStates() const {
-    return kv::commandStates(frame_->model().run, *graph_);
-}
+kv::CommandStates LiveGraphView::commandStates() const { return kv::commandStates(session_.model().run, *graph_); }
 
-void LiveGraphView::initialUpdate() {
-    update();
-    layoutPanels();
-    const auto& run = frame_->model().run;
-    sampleTimer_.start(run.intervalMs > 0 ? run.intervalMs : 1000, this);
-    watchdogTimer_.start(3000, this);
-}
-
-QRect LiveGraphView::frameClient() const {
-    // The main window below its menu bar, status bar included: the panels'
-    // places leave room for the status bar at the bottom themselves (the
-    // readings panel ends 20 pixels above the bottom).
-    return frame_->clientRect();
-}
-
-void LiveGraphView::layoutPanels() {
-    const QRect c = frameClient();
-    const int left = c.left(), top = c.top(), right = c.right() + 1, bottom = c.bottom() + 1;
-    frame_->placePanel(graphBar_, left + 228, top + 30, right - left - 230, 95);
-    if (bottom - 120 > top + 142) frame_->placePanel(alarmPanel_, left + 228, bottom - 170, right - left - 230, 150);
-    frame_->placePanel(meterPanel_, 0, 31, 228, bottom - 50);
-    if (bottom - 142 > top + 142) frame_->placePanel(scrollBarBar_, left + 228, bottom - 192, right - left - 230, 25);
-}
+QRect LiveGraphView::frameClient() const { return client_.isValid() ? client_ : QRect(QPoint(0, 0), size()); }
 
 bool LiveGraphView::inBrowseMode() const { return graph_->follow == 0; }
 
 void LiveGraphView::undoZoom() {
-    kv::undoZoom(*graph_, frame_->model().run);
-    scrollBar_->setEnabled(false);
+    kv::undoZoom(*graph_, session_.model().run);
+    disableScrollBar();
     repaint();
-    frame_->updateCommandStates();
+    emit browseModeChanged();
 }
 
 void LiveGraphView::print() {
     // The whole run on the unzoomed scale, whatever the screen shows.
-    printLiveReport(this, frame_->model());
+    printLiveReport(this, session_.model());
 }
 
-QPoint LiveGraphView::frameOffset() const {
-    return mapTo(frame_, QPoint(0, 0)) - frame_->clientOrigin();
-}
+QPoint LiveGraphView::frameOffset() const { return mapTo(window(), QPoint(0, 0)) - clientOrigin_; }
 
 void LiveGraphView::timerEvent(QTimerEvent* e) {
-    auto& m = frame_->model();
-    if (e->timerId() == sampleTimer_.timerId()) {
-        if (kv::sampleTick(m)) {
-            frame_->onSampleCommitted();   // into the run journal before anything else
-            if (!m.run.dragInProgress) update();
-            graphBar_->refreshDisplay();
-            meterPanel_->repaintDisplay();
-            frame_->updateCommandStates();
-        }
-    } else if (e->timerId() == watchdogTimer_.timerId()) {
-        if (kv::watchdogTick(m, frame_->comm())) {
-            meterPanel_->update();
-            alarmPanel_->repaintIndicators();
-            frame_->updateCommandStates();
-        }
-        watchdogTimer_.start(3000, this);
-    } else if (e->timerId() == dragTimer_.timerId()) {
-        // Only a cancel stops this timer; after a normal release it idles.
-        if (kv::dragZoneCheck(*graph_, plotGeometry(), m.run, lastMouse_.x(), lastMouse_.y())) {
+    if (e->timerId() == dragTimer_.timerId()) {
+        if (kv::dragZoneCheck(*graph_, plotGeometry(), session_.model().run, lastMouse_.x(), lastMouse_.y())) {
             repaint();
             dragTimer_.stop();
         }
+    } else {
+        QWidget::timerEvent(e);
     }
 }
 
@@ -163,7 +129,7 @@ void LiveGraphView::paintEvent(QPaintEvent* e) {
 }
 
 void LiveGraphView::renderGraph() {
-    auto& m = frame_->model();
+    auto& m = session_.model();
     auto& run = m.run;
     if (back_.size() != size()) {
         back_ = QImage(size(), QImage::Format_RGB32);
@@ -178,10 +144,7 @@ void LiveGraphView::renderGraph() {
     const kv::PlotGeometry geo = plotGeometry();
     const kv::GraphFrame f = kv::computeGraph(*graph_, geo, run, *m.doc);
 
-    if (f.statusTexts) {
-        frame_->setPaneText(1, QString::fromLatin1(kv::kEmptyTimePane));
-        frame_->setPaneText(2, QString::fromLatin1(kv::kEmptyValuePane));
-    }
+    if (f.statusTexts) emit readoutChanged(QString::fromLatin1(kv::kEmptyTimePane), QString::fromLatin1(kv::kEmptyValuePane));
 
     QPainter p(&back_);
     const QPoint off = frameOffset();
@@ -249,22 +212,17 @@ void LiveGraphView::renderGraph() {
         invertBand(kv::spanned(graph_->anchorX, graph_->anchorY, graph_->lastX, graph_->lastY));
 
     // Scroll bar under the graph: live while browsing a zoomed run.
-    if (f.scrollRange) {
-        setScrollBarQuietly(0, run.n, run.firstVisible, f.scrollPosition);
-        scrollBar_->setEnabled(true);
-        if (f.dx > 0.0f) scrollBar_->setPageStep(std::max(1, kv::pixelTrunc(geo.W / f.dx)));
-    } else if (scrollBar_->isEnabled()) {
-        scrollBar_->setEnabled(false);
+    if (scrollBar_) {
+        if (f.scrollRange) {
+            setScrollBarQuietly(0, run.n, run.firstVisible, f.scrollPosition);
+            scrollBar_->setEnabled(true);
+            if (f.dx > 0.0f) scrollBar_->setPageStep(std::max(1, kv::pixelTrunc(geo.W / f.dx)));
+        } else if (scrollBar_->isEnabled()) {
+            disableScrollBar();
+        }
     }
 
     if (f.repaint) QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
-
-    if (run.rearmSampleTimer) {
-        sampleTimer_.start(run.intervalMs > 0 ? run.intervalMs : 1000, this);
-        run.rearmSampleTimer = 0;
-    }
-    graphBar_->refreshDisplay();
-    alarmPanel_->refreshDisplay();
 }
 
 void LiveGraphView::drawLabels(QPainter& p, const kv::PlotGeometry& geo, const kv::GraphFrame& f) {
@@ -291,6 +249,13 @@ void LiveGraphView::drawLabels(QPainter& p, const kv::PlotGeometry& geo, const k
     p.restore();
 }
 
+void LiveGraphView::disableScrollBar() {
+    if (!scrollBar_) return;
+    // An empty range: a disabled bar shows no thumb.
+    setScrollBarQuietly(0, 0, 0, true);
+    scrollBar_->setEnabled(false);
+}
+
 void LiveGraphView::setScrollBarQuietly(int min, int max, int value, bool setValue) {
     scrollUpdating_ = true;
     scrollBar_->setRange(min, max);
@@ -301,7 +266,7 @@ void LiveGraphView::setScrollBarQuietly(int min, int max, int value, bool setVal
 void LiveGraphView::onScrollValue(int value) {
     if (scrollUpdating_ || graph_->follow == 1) return;
     // The thumb at `value` puts sample value - 1 at the plot's left edge.
-    auto& run = frame_->model().run;
+    auto& run = session_.model().run;
     run.scrollShift = run.firstVisible - value + 1;
     update();
 }
@@ -328,7 +293,7 @@ void LiveGraphView::mousePressEvent(QMouseEvent* e) {
     lastMouse_ = e->position().toPoint();
     if (e->button() != Qt::LeftButton || back_.size() != size()) return;
     const QPoint pt = e->position().toPoint();
-    if (kv::pressAt(*graph_, plotGeometry(), frame_->model().run, pt.x(), pt.y()))
+    if (kv::pressAt(*graph_, plotGeometry(), session_.model().run, pt.x(), pt.y()))
         dragTimer_.start(10, this);
 }
 
@@ -336,15 +301,14 @@ void LiveGraphView::mouseMoveEvent(QMouseEvent* e) {
     QWidget::mouseMoveEvent(e);
     lastMouse_ = e->position().toPoint();
     if (back_.size() != size()) return;
-    auto& m = frame_->model();
+    const kv::Model& m = session_.model();
     kv::MoveEffects fx;
-    if (!kv::moveTo(*graph_, plotGeometry(), m.run, lastMouse_.x(), lastMouse_.y(), fx)) return;
+    if (!kv::moveTo(*graph_, plotGeometry(), session_.model().run, lastMouse_.x(), lastMouse_.y(), fx)) return;
     if (fx.eraseCursor) invertCursorLine(fx.oldCursorX);
     invertCursorLine(fx.cursorX);
     if (fx.readout) {
         const kv::Readout r = kv::readoutTexts(m.run, *m.doc, fx.sample);
-        frame_->setPaneText(1, QString::fromStdString(r.time));
-        frame_->setPaneText(2, QString::fromStdString(r.values));
+        emit readoutChanged(QString::fromStdString(r.time), QString::fromStdString(r.values));
     }
     if (fx.band) {
         invertBand(fx.oldBand);
@@ -356,15 +320,15 @@ void LiveGraphView::mouseReleaseEvent(QMouseEvent* e) {
     QWidget::mouseReleaseEvent(e);
     lastMouse_ = e->position().toPoint();
     if (e->button() != Qt::LeftButton || back_.size() != size()) return;
+    // The drag is over: nothing is left for the drag timer to watch.
+    dragTimer_.stop();
     kv::ReleaseEffects fx;
-    if (!kv::releaseAt(*graph_, plotGeometry(), frame_->model().run, lastMouse_.x(), lastMouse_.y(), fx))
+    if (!kv::releaseAt(*graph_, plotGeometry(), session_.model().run, lastMouse_.x(), lastMouse_.y(), fx))
         return;
     if (fx.removeBand) invertBand(fx.band);
     if (fx.finished) {
         update();
         repaint();
-        frame_->updateCommandStates();
+        emit browseModeChanged();
     }
 }
-
-void LiveGraphView::resizeEvent(QResizeEvent*) { layoutPanels(); }

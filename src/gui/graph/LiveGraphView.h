@@ -1,6 +1,6 @@
 #pragma once
-// The real-time graph view: draws the live graph, hosts and places the panels,
-// runs the sample timer, the link watchdog and the zoom-drag watchdog.
+// The real-time graph view: draws the live run of the meter session it
+// observes and turns mouse input into zoom, scroll and the cursor read-out.
 #include <QBasicTimer>
 #include <QFont>
 #include <QImage>
@@ -14,27 +14,23 @@
 #include "core/graph/Raster.h"
 #include "core/graph/ZoomCursor.h"
 
-class MainWindow;
-class GraphControlBar;
-class ReadingsPanel;
-class MeterPanel;
+class MeterSession;
 class QScrollBar;
 
 class LiveGraphView : public QWidget {
     Q_OBJECT
 public:
-    explicit LiveGraphView(MainWindow* frame);
+    LiveGraphView(MeterSession& session, QWidget* parent);
     ~LiveGraphView() override;
 
-    GraphControlBar* graphBar() const { return graphBar_; }
-    ReadingsPanel* alarmPanel() const { return alarmPanel_; }
-    MeterPanel* meterPanel() const { return meterPanel_; }
+    // The scroll bar under the graph, placed by the window; live while a
+    // zoomed run is browsed.
+    void setScrollBar(QScrollBar* bar);
     QScrollBar* scrollBar() const { return scrollBar_; }
+    // The window's client rectangle and its origin in the window: the strips
+    // around the plot go by them.
+    void setClientArea(const QRect& client, const QPoint& origin);
 
-    // Starts the sample timer and the link watchdog; first layout.
-    void initialUpdate();
-    // Places the panels from the main window's client rectangle.
-    void layoutPanels();
     bool inBrowseMode() const;
     void undoZoom();
     void print();
@@ -50,10 +46,15 @@ public:
     // The font the graph's texts use.
     static QFont displayFont();
 
+signals:
+    // Zoomed in or back out: UndoZoom's state.
+    void browseModeChanged();
+    // The cursor read-out for the status bar (empty texts clear it).
+    void readoutChanged(const QString& time, const QString& values);
+
 protected:
     void timerEvent(QTimerEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -71,15 +72,14 @@ private:
     // The main window's client rectangle that the layout and its strips go by.
     QRect frameClient() const;
     void onScrollValue(int value);
+    void disableScrollBar();
     void setScrollBarQuietly(int min, int max, int value, bool setValue);
 
-    MainWindow* frame_;
-    GraphControlBar* graphBar_ = nullptr;
-    ReadingsPanel* alarmPanel_ = nullptr;
-    MeterPanel* meterPanel_ = nullptr;
-    QWidget* scrollBarBar_ = nullptr;
+    MeterSession& session_;
     QScrollBar* scrollBar_ = nullptr;
-    QBasicTimer sampleTimer_, watchdogTimer_, dragTimer_;
+    QRect client_;
+    QPoint clientOrigin_;
+    QBasicTimer dragTimer_;
 
     std::unique_ptr<kv::GraphState> graph_;
     QImage back_;                   // the whole view, drawn off-screen and copied in one block

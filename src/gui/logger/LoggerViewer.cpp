@@ -16,7 +16,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "gui/MainWindow.h"
 #include "core/Model.h"
 #include "gui/report/PrintCommand.h"
 #include "gui/dialogs/YScaleDialog.h"
@@ -40,8 +39,6 @@ constexpr ToolEntry kTools[] = {
 };
 
 }  // namespace
-
-LoggerViewer::LoggerViewer(MainWindow* frame) : LoggerViewer(frame->model(), frame) {}
 
 LoggerViewer::LoggerViewer(kv::Model& model, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -130,6 +127,7 @@ void LoggerViewer::appendSet() {
 
 void LoggerViewer::render() {
     kv::RunState& run = model_.run;
+    const bool firstShown = run.loggerShown == 0;
     run.loggerShown = 1;
     if (image_.size() != size()) image_ = QImage(size(), QImage::Format_RGB32);
     if (run.newRun == 1) appendSet();
@@ -140,11 +138,14 @@ void LoggerViewer::render() {
         scrollBar_->setRange(0, f.scrollMax);
         if (f.setScrollPos) scrollBar_->setValue(f.scrollPos);
     } else {
+        // An empty range: a disabled bar shows no thumb.
+        scrollBar_->setRange(0, 0);
         scrollBar_->setEnabled(false);
     }
     painter_.paint(image_, f, *tables_, nav_);
     run.newRun = 0;
     paintPending_ = false;
+    if (firstShown) emit shownChanged();
 }
 
 void LoggerViewer::repaintNow() {
@@ -304,4 +305,5 @@ void LoggerViewer::closeEvent(QCloseEvent* e) {
     model_.run.loggerShown = 0;
     model_.run.newRun = 0;
     e->accept();
+    emit shownChanged();
 }

@@ -12,7 +12,6 @@
 #include "gui/logger/LoggerPainter.h"
 #include "core/logger/SetTable.h"
 
-class MainWindow;
 class QAction;
 class QScrollBar;
 class QTableWidget;
@@ -26,8 +25,8 @@ public:
     static constexpr int kWidth = 946;
     static constexpr int kHeight = 598;
 
-    explicit LoggerViewer(MainWindow* frame);
-    // The same window over any model, owned by `parent` when given.
+    // The viewer keeps its sets in `model`'s logged run and its own scale in
+    // its run state; it is owned by `parent` when given.
     explicit LoggerViewer(kv::Model& model, QWidget* parent = nullptr);
     ~LoggerViewer() override;
 
@@ -62,6 +61,10 @@ public:
     const QImage& image() const { return image_; }
     // Paints at once, as "invalidate and repaint" does.
     void repaintNow();
+
+signals:
+    // The viewer was painted for the first time or closed (Open's state).
+    void shownChanged();
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -6,12 +6,11 @@
 #include <QTimerEvent>
 #include <ctime>
 
-#include "gui/MainWindow.h"
-#include "gui/graph/LiveGraphView.h"
 #include "core/link/LinkEngine.h"
 #include "gui/dialogs/YScaleDialog.h"
 #include "gui/panels/PanelFonts.h"
 #include "gui/panels/PanelKeyFilter.h"
+#include "session/MeterSession.h"
 
 using kv::dialogUnits;
 
@@ -35,7 +34,7 @@ constexpr TraceButton kTraceButtons[6] = {
 
 }  // namespace
 
-GraphControlBar::GraphControlBar(MainWindow* frame) : QWidget(frame), frame_(frame) {
+GraphControlBar::GraphControlBar(MeterSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     hide();
     kv::applyPanelColours(this);
     const QFont fieldFont = kv::panelFont("Arial", -14, 500);
@@ -93,12 +92,19 @@ GraphControlBar::GraphControlBar(MainWindow* frame) : QWidget(frame), frame_(fra
     }
 
     kv::installPanelKeyFilter(this);
+    // The battery comes with each frame, the data number and start time with
+    // each sample, rate and count with a confirmed Run.
+    const auto refresh = [this] { refreshDisplay(); };
+    connect(&session_, &MeterSession::frameAccepted, this, refresh);
+    connect(&session_, &MeterSession::sampleCommitted, this, refresh);
+    connect(&session_, &MeterSession::runArmed, this, refresh);
+    connect(&session_, &MeterSession::runRestored, this, refresh);
     tickClock();
     clock_.start(1000, this);
 }
 
 void GraphControlBar::refreshDisplay() {
-    const kv::BarTexts& t = frame_->model().bar;
+    const kv::BarTexts& t = session_.model().bar;
     const std::string* texts[FieldCount] = {&t.startTime, &t.dataNo,      &t.battery,
                                             &t.sampleRate, &t.sampleCount, &t.clock};
     for (int i = 0; i < FieldCount; ++i) {
@@ -108,7 +114,7 @@ void GraphControlBar::refreshDisplay() {
 }
 
 void GraphControlBar::tickClock() {
-    frame_->model().bar.clock = kv::formatLocalTime(std::time(nullptr), "%d/%m/%y %H:%M:%S");
+    session_.model().bar.clock = kv::formatLocalTime(std::time(nullptr), "%d/%m/%y %H:%M:%S");
     refreshDisplay();
 }
 
@@ -118,14 +124,13 @@ void GraphControlBar::timerEvent(QTimerEvent* e) {
 }
 
 void GraphControlBar::setTraces(const uint8_t (&pattern)[5]) {
-    auto& traces = frame_->model().run.traces;
-    for (int q = 0; q < 5; ++q) traces[q] = pattern[q];
-    if (frame_->view()) frame_->view()->update();
+    session_.setTraces(pattern);
 }
 
 bool GraphControlBar::editYScale() {
-    auto& run = frame_->model().run;
-    if (!YScaleDialog::edit(this, run.yOffset, run.yGain)) return false;
-    if (frame_->view()) frame_->view()->update();
+    const kv::RunState& run = session_.model().run;
+    int offset = run.yOffset, gain = run.yGain;
+    if (!YScaleDialog::edit(this, offset, gain)) return false;
+    session_.setYScale(offset, gain);
     return true;
 }

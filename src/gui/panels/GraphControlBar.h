@@ -5,16 +5,16 @@
 #include <QWidget>
 #include <array>
 
-class MainWindow;
+class MeterSession;
 class QLineEdit;
 class QPushButton;
 
 class GraphControlBar : public QWidget {
     Q_OBJECT
 public:
-    explicit GraphControlBar(MainWindow* frame);
+    GraphControlBar(MeterSession& session, QWidget* parent);
 
-    // Copies the six texts of the model into their fields.
+    // Copies the six texts of the session into their fields.
     void refreshDisplay();
 
     // The fields in the order start time, data number, battery, sample rate,
@@ -34,7 +34,7 @@ private:
     void tickClock();
     void setTraces(const uint8_t (&pattern)[5]);
 
-    MainWindow* frame_;
+    MeterSession& session_;
     std::array<QLineEdit*, FieldCount> fields_{};
     std::array<QPushButton*, 7> buttons_{};
     QBasicTimer clock_;

@@ -4,25 +4,22 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "gui/MainWindow.h"
-#include "session/MeterSerialPort.h"
 #include "gui/panels/MeterKeyButton.h"
 #include "core/panels/MeterFace.h"
 #include "core/panels/MeterKeys.h"
 #include "gui/panels/PanelFonts.h"
 #include "gui/panels/PanelKeyFilter.h"
+#include "session/MeterSession.h"
 
 namespace {
 
 QColor rgb(kv::Rgb c) { return QColor(c.r, c.g, c.b); }
 
-QByteArray bytes(const kv::Command& c) { return QByteArray(reinterpret_cast<const char*>(c.data()), c.size()); }
-
 // The meter's front: the picture tiled from the top-left corner, the display
 // window's colour and the meter's display texts over it.
 class MeterFace : public QWidget {
 public:
-    explicit MeterFace(MainWindow* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
+    MeterFace(const MeterSession& session, QWidget* parent) : QWidget(parent), session_(session) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         QPixmap picture(kv::kMeterPictureW, kv::kMeterPictureH);
         picture.fill(rgb(kv::kPanelBackground));
@@ -42,7 +39,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        const kv::Model& m = frame_->model();
+        const kv::Model& m = session_.model();
         QPainter p(this);
         p.fillRect(rect(), pattern_);
         p.fillRect(kv::kDisplayX, kv::kDisplayY, kv::kDisplayW, kv::kDisplayH, rgb(kv::displayColour(m.meter)));
@@ -57,40 +54,38 @@ protected:
     }
 
 private:
-    MainWindow* frame_;
+    const MeterSession& session_;
     QBrush pattern_;
     std::array<QFont, 6> fonts_;
 };
 
 }  // namespace
 
-MeterPanel::MeterPanel(MainWindow* frame) : QFrame(frame), frame_(frame) {
+MeterPanel::MeterPanel(MeterSession& session, QWidget* parent) : QFrame(parent), session_(session) {
     hide();
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
-    client_ = new MeterFace(frame, this);
+    client_ = new MeterFace(session_, this);
     lay->addWidget(client_);
-    frame->model().meter.backlight = 0;
+    session_.model().meter.backlight = 0;
     for (int i = 0; i < kv::kMeterKeyCount; ++i) {
         auto* k = new MeterKeyButton(kv::kMeterKeys[i], client_);
-        connect(k, &MeterKeyButton::pressed, this, [this, i] { sendPress(i); });
-        connect(k, &MeterKeyButton::doubleClicked, this, [this, i] { sendDoubleClick(i); });
+        connect(k, &MeterKeyButton::pressed, this, [this, i] { session_.pressKey(i); });
+        connect(k, &MeterKeyButton::doubleClicked, this, [this, i] { session_.doubleClickKey(i); });
         keys_[i] = k;
     }
     kv::installPanelKeyFilter(this);
+    // The display mirrors the meter's: its texts change with each frame, and
+    // "OFFLINE" comes and goes with the link.
+    const auto repaint = [this] { repaintDisplay(); };
+    connect(&session_, &MeterSession::frameAccepted, this, repaint);
+    connect(&session_, &MeterSession::sampleCommitted, this, repaint);
+    connect(&session_, &MeterSession::offlineChanged, this, repaint);
+    connect(&session_, &MeterSession::runRestored, this, repaint);
 }
 
 void MeterPanel::repaintDisplay() {
     client_->update(kv::kDisplayRepaintX, kv::kDisplayRepaintY, kv::kDisplayRepaintW, kv::kDisplayRepaintH);
-}
-
-void MeterPanel::sendPress(int i) {
-    // Sent whatever the link's state: the port takes or drops it.
-    frame_->comm().output(bytes(kv::pressCommand(kv::kMeterKeys[i])));
-}
-
-void MeterPanel::sendDoubleClick(int i) {
-    if (const auto c = kv::doubleClickCommand(kv::kMeterKeys[i])) frame_->comm().output(bytes(*c));
 }

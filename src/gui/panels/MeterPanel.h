@@ -4,14 +4,14 @@
 #include <QPixmap>
 #include <array>
 
-class MainWindow;
+class MeterSession;
 class MeterKeyButton;
 
 class MeterPanel : public QFrame {
     Q_OBJECT
 public:
-    explicit MeterPanel(MainWindow* frame);
-    // Repaints the display window (after every accepted frame).
+    MeterPanel(MeterSession& session, QWidget* parent);
+    // Repaints the display window.
     void repaintDisplay();
 
     // The area inside the panel's sunken edge that shows the meter; keys and
@@ -20,10 +20,7 @@ public:
     MeterKeyButton* key(int i) const { return keys_[i]; }
 
 private:
-    void sendPress(int i);
-    void sendDoubleClick(int i);
-
-    MainWindow* frame_;
+    MeterSession& session_;
     QWidget* client_;
     std::array<MeterKeyButton*, 9> keys_{};
 };

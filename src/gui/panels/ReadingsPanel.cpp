@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QTimerEvent>
 
-#include "gui/MainWindow.h"
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
 #include "gui/panels/NumberEdit.h"
@@ -13,6 +12,7 @@
 #include "gui/panels/PanelFonts.h"
 #include "gui/panels/PanelKeyFilter.h"
 #include "core/panels/ReadingSet.h"
+#include "session/MeterSession.h"
 
 using kv::dialogUnits;
 
@@ -37,7 +37,7 @@ void setFieldText(QLineEdit* e, const QString& text) {
 
 }  // namespace
 
-ReadingsPanel::ReadingsPanel(MainWindow* frame) : QWidget(frame), frame_(frame) {
+ReadingsPanel::ReadingsPanel(MeterSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     hide();
     kv::applyPanelColours(this);
     phase_.fill(1);
@@ -99,6 +99,12 @@ ReadingsPanel::ReadingsPanel(MainWindow* frame) : QWidget(frame), frame_(frame) 
         }
     }
     kv::installPanelKeyFilter(this);
+    // Max and Min follow every frame; the indicators follow the alarm flags,
+    // which a silent meter clears.
+    connect(&session_, &MeterSession::frameAccepted, this, &ReadingsPanel::refreshDisplay);
+    connect(&session_, &MeterSession::runRestored, this, &ReadingsPanel::refreshDisplay);
+    connect(&session_, &MeterSession::alarmsChanged, this, qOverload<>(&QWidget::update));
+    connect(&session_, &MeterSession::offlineChanged, this, qOverload<>(&QWidget::update));
     refreshDisplay();
 }
 
@@ -106,9 +112,8 @@ QRect ReadingsPanel::indicatorRect(int q, bool high) { return QRect(high ? 378 :
 
 bool ReadingsPanel::isBlinking(int q, bool high) const { return blink_[2 * q + (high ? 0 : 1)].isActive(); }
 
-void ReadingsPanel::loadLimits(const QString& configPath) {
-    const kv::ProfileFile ini(configPath.toStdString());
-    auto& rs = frame_->model().readings;
+void ReadingsPanel::loadLimits(const kv::ProfileFile& ini) {
+    auto& rs = session_.model().readings;
     for (int q = 0; q < 5; ++q) {
         for (bool high : {true, false}) {
             kv::loadLimitText(rs, q, high, kv::readLimitText(ini, q, high));
@@ -120,7 +125,7 @@ void ReadingsPanel::loadLimits(const QString& configPath) {
 void ReadingsPanel::refreshDisplay() {
     // Text written here is not a user's typing: it is never clamped again.
     refreshing_ = true;
-    const auto& rs = frame_->model().readings;
+    const auto& rs = session_.model().readings;
     for (int q = 0; q < 5; ++q) {
         setFieldText(maxFields_[q], QString::fromStdString(rs.maxText[q]));
         setFieldText(minFields_[q], QString::fromStdString(rs.minText[q]));
@@ -130,21 +135,19 @@ void ReadingsPanel::refreshDisplay() {
     refreshing_ = false;
 }
 
-void ReadingsPanel::repaintIndicators() { update(); }
-
 void ReadingsPanel::onSpin(int q, bool high, int delta) {
-    kv::spinLimit(frame_->model().readings, q, high, static_cast<float>(delta));
+    kv::spinLimit(session_.model().readings, q, high, static_cast<float>(delta));
     refreshDisplay();
 }
 
 void ReadingsPanel::onTyped(int q, bool high, const QString& text) {
-    kv::typeLimit(frame_->model().readings, q, high, text.toStdString());
+    kv::typeLimit(session_.model().readings, q, high, text.toStdString());
     refreshDisplay();
 }
 
 void ReadingsPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const auto& link = frame_->model().link;
+    const auto& link = session_.model().link;
     for (int q = 0; q < 5; ++q) {
         for (bool high : {true, false}) {
             const int i = 2 * q + (high ? 0 : 1);

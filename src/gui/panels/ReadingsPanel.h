@@ -8,20 +8,21 @@
 #include <array>
 #include <cstdint>
 
-class MainWindow;
+class MeterSession;
+namespace kv {
+class ProfileFile;
+}
 class UpDownArrows;
 class QLineEdit;
 
 class ReadingsPanel : public QWidget {
     Q_OBJECT
 public:
-    explicit ReadingsPanel(MainWindow* frame);
+    ReadingsPanel(MeterSession& session, QWidget* parent);
     // Loads the ten limit texts from the configuration file.
-    void loadLimits(const QString& configPath);
-    // Copies the twenty texts of the model into their fields.
+    void loadLimits(const kv::ProfileFile& ini);
+    // Copies the twenty texts of the session into their fields.
     void refreshDisplay();
-    // Repaints the alarm indicators (after an alarm flag changed).
-    void repaintIndicators();
 
     // Quantity q in the order AIR, WB, DP, K/IR, RH.
     QLineEdit* maxField(int q) const { return maxFields_[q]; }
@@ -41,7 +42,7 @@ private:
     void onSpin(int q, bool high, int delta);
     void onTyped(int q, bool high, const QString& text);
 
-    MainWindow* frame_;
+    MeterSession& session_;
     std::array<QLineEdit*, 5> maxFields_{}, minFields_{}, hiFields_{}, loFields_{};
     std::array<UpDownArrows*, 5> hiSpins_{}, loSpins_{};
     // Indicator i = 2q (high) or 2q + 1 (low).

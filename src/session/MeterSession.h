@@ -1,0 +1,164 @@
+#pragma once
+// The meter session: the one owner of the meter link and the run. It holds the
+// serial port, the link's three timers (acknowledgement, watchdog, sample
+// interval), the run journal and the capture, runs the link and run rules of
+// the core on them, and emits a signal for every change that something shows.
+// The desktop windows and kv2047-tool's record and monitor are front-ends on
+// it: they give commands and observe, nothing of the link is written twice.
+#include <QBasicTimer>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/Model.h"
+#include "core/link/FrameDecoder.h"
+#include "core/record/RunJournal.h"
+
+class MeterSerialPort;
+namespace kv {
+class CaptureFile;
+}
+
+class MeterSession : public QObject {
+    Q_OBJECT
+public:
+    // Where front-ends differ in what the link does.
+    struct Policy {
+        // The desktop ends a run when the meter falls silent; unattended
+        // recording keeps it armed and goes on when frames come back.
+        bool silenceEndsRun = true;
+        // The desktop marks the journal finished as soon as its run ends; the
+        // recorder only once the run's files are written.
+        bool journalEndsWithRun = true;
+    };
+
+    static constexpr int kAckPeriodMs = 1000;
+    static constexpr int kWatchdogPeriodMs = 3000;
+
+    explicit MeterSession(QObject* parent = nullptr);
+    ~MeterSession() override;
+
+    // The run journals' folder: beside the configuration when its folder was
+    // given (--config-dir or $KV2047_CONFIG_DIR), else the user's state folder
+    // ($XDG_STATE_HOME/kv2047, ~/.local/state/kv2047).
+    static QString journalFolder(const QString& configDirGiven);
+
+    // ---- set-up, before start() ----
+    void setPolicy(const Policy& p) { policy_ = p; }
+    // COMn -> device path; DTR and RTS as COMn sets them when it opens.
+    void setDevice(int portNumber, const QString& path);
+    void setLineStates(int portNumber, bool dtr, bool rts);
+    // The run journal's folder.
+    void setJournalDir(const QString& dir);
+    // Appends every serial read and write to `path` from now on.
+    bool startCapture(const QString& path, QString* error);
+
+    // Opens the port (sending the initialisation command), sets the link's
+    // start-up flags and starts the three timers.
+    void start(int portNumber);
+    // Closing the program: the journal is finished and the port closed.
+    void close();
+
+    // ---- state ----
+    const kv::Model& model() const { return *model_; }
+    // The windows keep their view settings of the run here (zoom, scroll,
+    // Y scales, limits); changes that others show go through the commands.
+    kv::Model& model() { return *model_; }
+    bool isPortOpen() const;
+    // Why the port is not open, in plain words; empty when it is.
+    QString portError() const;
+    QString deviceFor(int portNumber) const;
+    bool isOffline() const { return model_->run.offline != 0; }
+    bool isRunInProgress() const { return model_->link.runInProgress != 0; }
+    int sampleCount() const { return model_->run.n; }
+    const kv::RunJournal& journal() const { return *journal_; }
+    // False once a capture write failed.
+    bool captureGood() const;
+    MeterSerialPort& port() { return *port_; }
+
+    // ---- commands ----
+    // COM1..COM16: close, open the chosen port, wait for its frames. The four
+    // menu ports carry a check mark; the others none.
+    void choosePort(int portNumber);
+    // A confirmed Run: rate in seconds, count of samples. The run starts at
+    // the next accepted frame.
+    void run(int rate, int count);
+    // The Run command ended without a confirmed dialog.
+    void runSetupCancelled();
+    void stop();
+    // A meter key pressed or double-clicked on the meter picture (0..8).
+    void pressKey(int key);
+    void doubleClickKey(int key);
+    // The real-time graph's trace switches and Y scale.
+    void setTraces(const uint8_t (&pattern)[kv::kQuantities]);
+    void setYScale(int offset, int gain);
+    // The run was saved: a run no longer recording needs its journal no more.
+    void runSaved();
+    // Marks the journal finished (the recorder, once its files are written).
+    void finishJournal();
+
+    // Interrupted recordings in the journal folder, newest first.
+    std::vector<kv::JournalEntry> interruptedRuns() const;
+    // Puts an interrupted run back into the live series; its journal is kept
+    // until the run is saved. Not while a run is recording.
+    bool recover(const kv::JournalEntry& entry, QString* error);
+    // Sets an interrupted run aside so it is not offered again.
+    bool setAside(const kv::JournalEntry& entry, QString* error);
+
+signals:
+    // A frame was accepted: readings, meter display texts, unit and battery.
+    void frameAccepted(const kv::DecodedFrame& frame);
+    // Sample n (1-based count) was committed to the run.
+    void sampleCommitted(int n);
+    // The meter fell silent (true) or its frames came back (false).
+    void offlineChanged(bool offline);
+    // A watchdog tick found the meter silent and re-opened the port.
+    void meterSilent();
+    void runArmed();
+    void runStarted();
+    void runEnded();
+    // An interrupted run was put back into the live series.
+    void runRestored();
+    void alarmsChanged();
+    // The port opened, closed or failed to open (portError() says why).
+    void portStateChanged();
+    void portChosen(int portNumber);
+    // Enable or check states of the commands changed (Run, Stop, Save, ports).
+    void commandStatesChanged();
+    // Trace switches or Y scale.
+    void displaySettingsChanged();
+    void journalError(const QString& text);
+    // A capture write failed (a full disk): the capture ends there.
+    void captureFailed();
+
+protected:
+    void timerEvent(QTimerEvent* e) override;
+
+private:
+    // What the signals compare before and after each event.
+    struct Shown {
+        uint8_t offline, runInProgress, runEnable, stopEnable, otherComEnable, hasSamples;
+        uint8_t comEnable[4], comCheck[4];
+        uint8_t alarmHigh[kv::kQuantities], alarmLow[kv::kQuantities];
+        bool operator==(const Shown&) const = default;
+    };
+    Shown shown() const;
+    // Emits the signals for what differs from `before`.
+    void announce(const Shown& before);
+    void onPortEvent(int code);
+    void onSampleTick();
+    void onWatchdogTick();
+    void followJournal();
+    void rearmSampleTimer();
+    void checkCapture();
+
+    Policy policy_;
+    std::unique_ptr<kv::Model> model_;
+    MeterSerialPort* port_;
+    std::unique_ptr<kv::RunJournal> journal_;
+    std::unique_ptr<kv::CaptureFile> capture_;
+    QBasicTimer ackTimer_, watchdogTimer_, sampleTimer_;
+    bool captureReported_ = false;
+};

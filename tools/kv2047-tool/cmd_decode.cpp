@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "core/link/FrameDecoder.h"
 #include "core/link/HexLine.h"
+#include "core/link/LineReader.h"
 #include "core/link/MeterDisplay.h"
 
 namespace {
@@ -86,7 +87,8 @@ int cmdDecode(const QStringList& args) {
                     "lines and lines starting with # are skipped) from FILE or standard input,\n"
                     "decodes them in order and prints one JSON object per read.\n"
                     "Captures of kv2047 --capture are read as they are: the timestamp and RX\n"
-                    "(read from the meter) lead each line, and TX lines (written to it) are skipped.");
+                    "(read from the meter) lead each line, and TX lines (written to it) are skipped.\n"
+                    "A line longer than 64 KiB is refused.");
     cli.addArgument("FILE", "Hex reads or a capture; - or none: standard input.", "[FILE]");
     if (const int status = cli.parse(args, 0, 1); status >= 0) return status;
     const std::string arg = cli.arguments() ? cli.argument(0) : std::string();
@@ -109,10 +111,16 @@ int cmdDecode(const QStringList& args) {
     kv::DecoderMemory memory;
     kv::MeterDisplay display;
     std::vector<uint8_t> bytes;
-    std::string line;
-    long lineNo = 0;
-    while (std::getline(*in, line)) {
-        ++lineNo;
+    kv::LineReader lines(*in);
+    std::string_view line;
+    for (kv::LineReader::Status st; (st = lines.next(line)) != kv::LineReader::Status::End;) {
+        const long lineNo = lines.lineNumber();
+        if (st == kv::LineReader::Status::TooLong) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "kv2047-tool decode: %s:%ld: line longer than %zu bytes; not a capture\n",
+                         name.c_str(), lineNo, kv::kMaxLineLength);
+            return 2;
+        }
         const kv::HexLineResult r = kv::parseHexLine(line, bytes);
         if (r.kind == kv::HexLineKind::Skip) continue;
         if (r.kind == kv::HexLineKind::Malformed) {

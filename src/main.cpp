@@ -8,7 +8,9 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <clocale>
@@ -97,8 +99,17 @@ int main(int argc, char** argv) {
         QStringList args;
         for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
         if (cli.parse(args) && (cli.isSet(help) || cli.isSet(version))) {
-            QCoreApplication core(argc, argv);
-            cli.process(core);  // prints and exits
+            QCoreApplication core(argc, argv);  // the help's usage line names argv[0]
+            // What showHelp() and showVersion() print, with a failed write reported.
+            const QByteArray text = (cli.isSet(help) ? cli.helpText()
+                                                     : QCoreApplication::applicationName() + ' ' +
+                                                           QCoreApplication::applicationVersion() + '\n')
+                                        .toLocal8Bit();
+            if (std::fwrite(text.constData(), 1, text.size(), stdout) == std::size_t(text.size()) &&
+                std::fflush(stdout) == 0)
+                return 0;
+            std::fprintf(stderr, "kv2047: cannot write the output: %s\n", std::strerror(errno));
+            return 1;
         }
     }
 

@@ -114,13 +114,12 @@ int main(int argc, char** argv) {
                      error.c_str());
         return 2;
     }
-    if (help) {
-        std::fputs(kvsim::usageText().c_str(), stdout);
-        return 0;
-    }
-    if (opt.version) {
-        std::printf("kv2047-sim %s\n", KV2047_VERSION);
-        return 0;
+    if (help || opt.version) {
+        if (help) std::fputs(kvsim::usageText().c_str(), stdout);
+        else std::printf("kv2047-sim %s\n", KV2047_VERSION);
+        if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+        std::fprintf(stderr, "kv2047-sim: cannot write the output: %s\n", std::strerror(errno));
+        return 1;
     }
     const bool periodGiven = opt.periodGiven;
     kvsim::Replay replay;

@@ -1,5 +1,9 @@
 #include "CommandLine.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 CommandLine::CommandLine(const char* who, const char* synopsis, const char* about, const char* epilog)
     : help_(QStringList{"h", "help"}, "Show this help and exit."), who_(who), synopsis_(synopsis), epilog_(epilog) {
     parser_.setApplicationDescription(QString::fromUtf8(about));
@@ -22,7 +26,7 @@ int CommandLine::parse(const QStringList& args, int minArgs, int maxArgs) {
     if (!parser_.parse(args)) return refuse(parser_.errorText().toStdString());
     if (parser_.isSet(help_)) {
         printHelp(stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return flushOutput();
     }
     // The parser keeps the last of repeated values; which one was meant is a guess.
     for (const QString& name : parser_.optionNames())
@@ -36,6 +40,21 @@ int CommandLine::parse(const QStringList& args, int minArgs, int maxArgs) {
     for (int i = 0; i < n && i < int(argNames_.size()); ++i)
         if (parser_.positionalArguments().at(i).isEmpty()) return refuse(argNames_[i] + " is empty");
     return -1;
+}
+
+bool CommandLine::sameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code e1, e2, e3;
+    if (fs::equivalent(a, b, e1)) return true;
+    // Not both there yet: the same path once links and dot-dots are resolved.
+    const fs::path ca = fs::weakly_canonical(a, e2), cb = fs::weakly_canonical(b, e3);
+    return !e2 && !e3 && ca == cb;
+}
+
+int CommandLine::flushOutput() const {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "%s: cannot write the output: %s\n", who_.c_str(), std::strerror(errno));
+    return 1;
 }
 
 int CommandLine::refuse(const std::string& message) const {

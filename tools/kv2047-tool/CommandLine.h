@@ -32,6 +32,11 @@ public:
     // Prints "<who>: <message>" and the usage line on standard error; returns 2.
     int refuse(const std::string& message) const;
     void printHelp(std::FILE* out) const;
+    // 0 once standard output is written out, else 1 after a message.
+    int flushOutput() const;
+
+    // True when two paths name one file: the same path, or a link to it.
+    static bool sameFile(const std::string& a, const std::string& b);
 
     bool isSet(const QCommandLineOption& o) const { return parser_.isSet(o); }
     // A value as the bytes the system takes for a file or device name.

@@ -50,6 +50,8 @@ int cmdExport(const QStringList& args) {
     if (format != "txt" && format != "csv" && format != "json")
         return cli.refuse("unknown format '" + format + "' (use txt, csv or json)");
     if (cli.isSet(outOpt) && outArg.empty()) return cli.refuse("-o needs a file name");
+    if (cli.isSet(outOpt) && CommandLine::sameFile(fileArg, outArg))
+        return cli.refuse("the output '" + outArg + "' is the input");
     const char* file = fileArg.c_str();
     const char* out = cli.isSet(outOpt) ? outArg.c_str() : nullptr;
 

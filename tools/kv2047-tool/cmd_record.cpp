@@ -267,6 +267,9 @@ int cmdRecord(const QStringList& args) {
                                     {&countOpt, "--count N"}, {&outOpt, "-o FILE.AsmDat"}})
         if (!cli.isSet(*opt) || cli.value(*opt).empty()) return cli.refuse(std::string(name) + " is needed");
     if (cli.isSet(captureOpt) && captureArg.empty()) return cli.refuse("--capture needs a file name");
+    if (cli.isSet(captureOpt) &&
+        (CommandLine::sameFile(captureArg, outArg) || CommandLine::sameFile(captureArg, kv::textFilePathFor(outArg))))
+        return cli.refuse("the capture '" + captureArg + "' would be one of the run's files");
     int rate = 0, count = 0;
     if (!parseInt(cli.value(rateOpt).c_str(), 1, 3600, rate)) {
         std::fprintf(stderr, "kv2047-tool record: --rate must be a whole number of seconds from 1 to 3600\n");
@@ -317,6 +320,9 @@ int cmdRecover(const QStringList& args) {
     const std::string outArg = cli.value(outOpt), journalArg = cli.value(journalOpt);
     if (outArg.empty()) return cli.refuse("-o FILE.AsmDat is needed");
     if (cli.isSet(journalOpt) && journalArg.empty()) return cli.refuse("--journal needs a file name");
+    if (cli.isSet(journalOpt) &&
+        (CommandLine::sameFile(journalArg, outArg) || CommandLine::sameFile(journalArg, kv::textFilePathFor(outArg))))
+        return cli.refuse("the output '" + outArg + "' would replace the journal");
     const char* out = outArg.c_str();
     const char* journalPath = cli.isSet(journalOpt) ? journalArg.c_str() : nullptr;
 

@@ -62,6 +62,7 @@ int cmdReport(const QStringList& args) {
     if (const int status = cli.parse(args, 1, 1); status >= 0) return status;
     const std::string fileArg = cli.argument(0), outArg = cli.value(outOpt);
     if (outArg.empty()) return cli.refuse("-o OUT.pdf is needed");
+    if (CommandLine::sameFile(fileArg, outArg)) return cli.refuse("the output '" + outArg + "' is the input");
     bool shown[kv::kQuantities] = {true, true, true, true, true};
     if (cli.isSet(showOpt) && !parseShown(cli.value(showOpt).c_str(), shown)) return 2;
     const char* file = fileArg.c_str();

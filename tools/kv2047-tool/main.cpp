@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     if (const int status = cli.parse(args, 0, 1 << 30); status >= 0) return status;
     if (cli.isSet(version)) {
         std::printf("kv2047-tool %s\n", KV2047_VERSION);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return cli.flushOutput();
     }
     if (cli.arguments() == 0) return cli.refuse("no command given");
 

@@ -216,7 +216,8 @@ TEST(SimOptions, RefusesWhatItCannotDo) {
                                          {"--replay", ""},
                                          {"--log="},
                                          {"--seed=1", "--seed", "2"},
-                                         {"stray"}}) {
+                                         {"stray"},
+                                         {"--log", "\xe9.log"}}) {
         bad.insert(bad.begin(), "kv2047-sim");
         std::vector<char*> argv;
         for (auto& a : bad) argv.push_back(a.data());

@@ -117,7 +117,14 @@ std::string usageText() {
 
 bool parseOptions(int argc, char** argv, SimOptions& opt, bool& help, std::string& error) {
     QStringList args;
-    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+        // Qt holds arguments as text: other bytes would come back changed.
+        if (args.back().toLocal8Bit() != argv[i]) {
+            error = "argument " + std::to_string(i) + " is not valid UTF-8";
+            return false;
+        }
+    }
     QCommandLineParser p;
     declare(p);
     help = false;

@@ -1,6 +1,7 @@
 # Installed like a Linux desktop program, and a Debian package of it.
 #
-#   cmake --install build --prefix /usr       programs, manual, desktop entry, icon, README
+#   cmake --install build --prefix /usr       programs, manual, manual pages, desktop entry,
+#                                             AppStream metainfo, icon, completion, README
 #   cpack --config build/CPackConfig.cmake    kv2047_<version>_<arch>.deb (run from the build folder)
 #
 # The programs go to bin/ (top-level CMakeLists.txt), the manual to
@@ -9,6 +10,13 @@ include(GNUInstallDirs)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/kv2047.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/io.github.kv2047.KV2047.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/man/kv2047.1 ${PROJECT_SOURCE_DIR}/packaging/man/kv2047-tool.1
+              ${PROJECT_SOURCE_DIR}/packaging/man/kv2047-sim.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/bash-completion/kv2047-tool
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${PROJECT_SOURCE_DIR}/src/res/artwork/kv2047.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md

@@ -8,7 +8,9 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <clocale>
@@ -78,22 +80,51 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    // Qt adopts the user's locale; numbers in files, tables and on the meter are always "23.5".
-    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName("KV2047");
-    QApplication::setApplicationVersion("1.0");
+    QApplication::setApplicationVersion(KV2047_VERSION);
 
     QCommandLineParser cli;
     cli.setApplicationDescription("Desktop companion of the KV2047 environmental meter.");
-    cli.addHelpOption();
-    cli.addVersionOption();
+    const QCommandLineOption help = cli.addHelpOption();
+    const QCommandLineOption version = cli.addVersionOption();
     QCommandLineOption port("port", "Serial device of the current port (overrides the configured one).", "DEVICE");
     QCommandLineOption configDir("config-dir", "Folder of KV2047config.ini.", "DIR");
     QCommandLineOption simulate("simulate", "Start the simulated meter and use it as the current port.");
     QCommandLineOption capture("capture", "Append every serial read and write to FILE as hex lines.", "FILE");
     cli.addOptions({port, configDir, simulate, capture});
-    cli.process(app);
+
+    // --help and --version need no display, which a QApplication does: a core
+    // application answers them. Anything else, Qt's own options too, waits for it.
+    {
+        QStringList args;
+        for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+        if (cli.parse(args) && (cli.isSet(help) || cli.isSet(version))) {
+            QCoreApplication core(argc, argv);  // the help's usage line names argv[0]
+            // What showHelp() and showVersion() print, with a failed write reported.
+            const QByteArray text = (cli.isSet(help) ? cli.helpText()
+                                                     : QCoreApplication::applicationName() + ' ' +
+                                                           QCoreApplication::applicationVersion() + '\n')
+                                        .toLocal8Bit();
+            if (std::fwrite(text.constData(), 1, text.size(), stdout) == std::size_t(text.size()) &&
+                std::fflush(stdout) == 0)
+                return 0;
+            std::fprintf(stderr, "kv2047: cannot write the output: %s\n", std::strerror(errno));
+            return 1;
+        }
+    }
+
+    QApplication app(argc, argv);
+    // Qt adopts the user's locale; numbers in files, tables and on the meter are always "23.5".
+    std::setlocale(LC_NUMERIC, "C");
+    // Bad arguments exit 2, as in kv2047-tool and kv2047-sim (process() would exit 1).
+    if (!cli.parse(QCoreApplication::arguments()) || !cli.positionalArguments().isEmpty()) {
+        const QString why = cli.positionalArguments().isEmpty()
+                                ? cli.errorText()
+                                : "Unexpected argument '" + cli.positionalArguments().first() + "'.";
+        std::fprintf(stderr, "kv2047: %s\nTry 'kv2047 --help' for more information.\n", qPrintable(why));
+        return 2;
+    }
+    cli.process(app);  // --help-all, which lists Qt's own options too
 
     AppOptions opts;
     opts.port = cli.value(port);

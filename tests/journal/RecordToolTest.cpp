@@ -64,6 +64,7 @@ TEST(RecordTool, RefusesBadArgumentsWithStatus2) {
         {"count not a number", {"--port", "/dev/null", "--rate", "1", "--count", "5x", "-o", out}},
         {"unknown option", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", out, "--fast"}},
         {"missing value", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o"}},
+        {"capture is the output", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", out, "--capture", out}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -96,6 +96,10 @@ TEST_F(ToolTest, BadArgumentsAndMissingFiles) {
     EXPECT_EQ(tool("export").status, 2);
     EXPECT_EQ(tool("export " + q("run.AsmDat") + " --format xml").status, 2);
     EXPECT_EQ(tool("export " + q("run.AsmDat") + " -o").status, 2);
+    EXPECT_EQ(tool("export " + q("run.AsmDat") + " -o " + q("./run.AsmDat")).status, 2);  // the output is the input
+    EXPECT_EQ(kvtest::readBytes(dir.file("run.AsmDat")), kv::encodeDataFile(*rec));
+    // A Latin-1 name would reach Qt changed and name another file.
+    EXPECT_EQ(tool("export " + q("run.AsmDat") + " -o \"$(printf '\\351.txt')\"").status, 2);
     const ToolRun missing = tool("info " + q("absent.AsmDat"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("absent.AsmDat"), std::string::npos);

@@ -184,5 +184,6 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorRow{"MissingFile", {"DIR/none.AsmDat", "-o", "OUT"}, 1, "none.AsmDat"},
         ErrorRow{"EmptyRun", {"EMPTY", "-o", "OUT"}, 2, "no samples"},
         ErrorRow{"BadTag", {"BADTAG", "-o", "OUT"}, 2, "Invalid Format!"},
-        ErrorRow{"OutputFolderMissing", {"IN", "-o", "DIR/no/such/out.pdf"}, 1, "out.pdf"}),
+        ErrorRow{"OutputFolderMissing", {"IN", "-o", "DIR/no/such/out.pdf"}, 1, "out.pdf"},
+        ErrorRow{"OutputIsTheInput", {"IN", "-o", "DIR/./run.AsmDat"}, 2, "is the input"}),
     [](const auto& info) { return std::string(info.param.name); });

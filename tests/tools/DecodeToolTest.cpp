@@ -1,8 +1,10 @@
 // `kv2047-tool decode` run as built, on small capture files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 
 #include "RunProgram.h"
@@ -131,5 +133,54 @@ TEST_F(DecodeTool, UnreadableFileAndBadArguments) {
     EXPECT_EQ(extra.status, 2);
     EXPECT_EQ(extra.out, "");
 }
+
+}  // namespace
+
+namespace {
+
+// Line lengths: a line is held in a buffer of 64 KiB, and a longer one (a file
+// that is no capture, a line without an end) is refused with its number.
+struct LengthRow {
+    const char* name;
+    std::string input;   // written to a file; empty: read /dev/zero
+    int status;
+    std::size_t jsonLines;
+    const char* err;     // part of the message on standard error; "" = none
+};
+void PrintTo(const LengthRow& r, std::ostream* os) { *os << r.name; }
+
+std::string frameLine(std::size_t length, const char* end = "\n") {
+    std::string s = hex(kv::buildFrame(example()));
+    return s + std::string(length - s.size(), ' ') + end;
+}
+
+class DecodeLineLength : public ::testing::TestWithParam<LengthRow> {};
+
+TEST_P(DecodeLineLength, LongLinesAreRefusedByNumber) {
+    if (toolPath().empty()) GTEST_SKIP() << "KV2047_TOOL is not set";
+    ScratchDir dir;
+    const LengthRow& row = GetParam();
+    std::string in = "/dev/zero";
+    if (!row.input.empty()) kvtest::writeWhole(in = dir.file("in.hex"), row.input);
+    const auto r = runProgram(toolPath(), {"decode", in}, "", dir);
+    EXPECT_EQ(r.status, row.status) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), long(row.jsonLines)) << r.out.substr(0, 200);
+    if (*row.err) {
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    } else {
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DecodeLineLength,
+    ::testing::Values(LengthRow{"Exactly64KiB", frameLine(65536) + frameLine(65536), 0, 2, ""},
+                      LengthRow{"Exactly64KiBWithCrLf", frameLine(65536, "\r\n"), 0, 1, ""},
+                      LengthRow{"Exactly64KiBAtTheEndWithoutNewline", frameLine(65536, ""), 0, 1, ""},
+                      LengthRow{"OneByteLonger", frameLine(140) + frameLine(65537), 2, 1, "in.hex:2: line longer"},
+                      LengthRow{"LineWithoutEnd", frameLine(140) + std::string(1 << 20, 'a'), 2, 1,
+                                "in.hex:2: line longer"},
+                      LengthRow{"DevZero", "", 2, 0, "/dev/zero:1: line longer"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -210,7 +211,13 @@ TEST(SimOptions, RefusesWhatItCannotDo) {
                                          {"--period", "x"},
                                          {"--frames"},
                                          {"--over", "--under"},
-                                         {"--bogus"}}) {
+                                         {"--bogus"},
+                                         {"--replay"},
+                                         {"--replay", ""},
+                                         {"--log="},
+                                         {"--seed=1", "--seed", "2"},
+                                         {"stray"},
+                                         {"--log", "\xe9.log"}}) {
         bad.insert(bad.begin(), "kv2047-sim");
         std::vector<char*> argv;
         for (auto& a : bad) argv.push_back(a.data());
@@ -221,5 +228,48 @@ TEST(SimOptions, RefusesWhatItCannotDo) {
         EXPECT_FALSE(error.empty());
     }
 }
+
+// --replay: the reads of a capture and the pause before each; time stamps
+// run on from the '#' line that starts each capture session.
+struct ReplayCase {
+    const char* name;
+    std::string capture;
+    int status;
+    std::vector<long> gapsMs;  // when accepted
+    const char* error;         // part of the message when refused
+};
+void PrintTo(const ReplayCase& c, std::ostream* os) { *os << c.name; }
+
+class SimReplay : public ::testing::TestWithParam<ReplayCase> {};
+
+TEST_P(SimReplay, TakesTheCapturedPaceOrRefusesTheLine) {
+    const ReplayCase& c = GetParam();
+    std::istringstream in(c.capture);
+    kvsim::Replay r;
+    std::string error;
+    EXPECT_EQ(kvsim::loadReplay(in, "user.cap", r, error), c.status) << error;
+    if (c.status == 0) {
+        EXPECT_EQ(r.gapMs, c.gapsMs);
+        EXPECT_EQ(r.reads.size(), c.gapsMs.size());
+    } else {
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+#define HDR "# KV2047 capture started 2024-05-02 14:03:11 +0200\n"
+INSTANTIATE_TEST_SUITE_P(
+    Captures, SimReplay,
+    ::testing::Values(
+        ReplayCase{"CapturedPace", HDR "0.004 TX FF AA\n0.498 RX AA 61\n0.998 RX AA 62\n", 0, {-1, 500}, ""},
+        ReplayCase{"PlainHexEveryPeriod", "AA 61\nAA 62\n", 0, {-1, -1}, ""},
+        ReplayCase{"HashLineRestartsTheClock", HDR "7.5 RX AA\n" HDR "0.2 RX AA\n0.7 RX AA\n", 0, {-1, -1, 500}, ""},
+        ReplayCase{"AnHourExactly", "1 RX AA\n3601 RX AA\n", 0, {-1, 3600000}, ""},
+        ReplayCase{"BackwardsWithinASession", HDR "5.0 RX AA\n4.9 RX AA\n", 2, {}, "user.cap:3: time stamp 4.900 goes back"},
+        ReplayCase{"BackwardsOnAWrite", "5.0 RX AA\n4.0 TX 11\n6.0 RX AA\n", 2, {}, "user.cap:2:"},
+        ReplayCase{"MoreThanAnHour", HDR "1.0 RX AA\n3601.5 RX AA\n", 2, {}, "user.cap:3: time stamp 3601.500 jumps"},
+        ReplayCase{"NotHex", "AA 61\nhello\n", 2, {}, "user.cap:2: not a capture line"},
+        ReplayCase{"EndlessLine", std::string(100000, 'A'), 2, {}, "user.cap:1: line longer"},
+        ReplayCase{"NothingToReplay", HDR "0.004 TX FF AA\n", 2, {}, "no read to replay"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,16 +12,6 @@ namespace kvsim {
 
 namespace {
 
-bool parseLong(const char* s, long lo, long hi, long& v) {
-    if (!s || !*s) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long x = std::strtol(s, &end, 10);
-    if (errno || *end || x < lo || x > hi) return false;
-    v = x;
-    return true;
-}
-
 constexpr double kPi = 3.14159265358979323846;
 
 // Dew point from temperature and relative humidity (Magnus).
@@ -43,100 +33,6 @@ bool isPayload(const Received& r, std::initializer_list<uint8_t> p) {
 }
 
 }  // namespace
-
-const char* usageText() {
-    return "usage: kv2047-sim [OPTIONS]\n"
-           "A simulated KV2047 meter on a pseudo-terminal. Prints the terminal's path on\n"
-           "the first line, then sends a 46-byte frame every period until stopped.\n"
-           "\n"
-           "  --period MS          time between frames (default 500)\n"
-           "  --fahrenheit         the meter shows degrees Fahrenheit\n"
-           "  --typek              the surface probe is the type-K thermocouple\n"
-           "  --no-kir             no K/IR reading (-1000)\n"
-           "  --over | --under     K/IR over range (code 100) or under range (code 156)\n"
-           "  --ir-idle            infrared reading idle after the first frame (IRT refreshes it once)\n"
-           "  --low-battery        battery low\n"
-           "  --silence-after N    stop sending after N frames and keep running\n"
-           "  --frames N           exit after N frames\n"
-           "  --corrupt-every N    every Nth frame is corrupt\n"
-           "  --burst              three frames in each write\n"
-           "  --seed N             seed of the readings' noise (default 1)\n"
-           "  --log FILE           write every command received as a hex line\n"
-           "  --log-time           start each log line with the milliseconds since start\n"
-           "  --help               this text\n"
-           "\n"
-           "Keys it answers: UNITS switches C/F, HOLD (upper and lower) freezes the\n"
-           "display, MAX/MIN cycles MAX, MIN and off (double-click: off), AVG double-click\n"
-           "toggles the backlight, IRT takes one infrared reading, POWEROFF silences it.\n";
-}
-
-bool parseOptions(int argc, char** argv, SimOptions& opt, bool& help, std::string& error) {
-    help = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-        long v = 0;
-        auto number = [&](long lo, long hi) {
-            if (!parseLong(next, lo, hi, v)) {
-                error = a + " needs a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
-                return false;
-            }
-            ++i;
-            return true;
-        };
-        if (a == "--help" || a == "-h") {
-            help = true;
-        } else if (a == "--period") {
-            if (!number(1, 3600000)) return false;
-            opt.periodMs = int(v);
-        } else if (a == "--fahrenheit") {
-            opt.fahrenheit = true;
-        } else if (a == "--typek") {
-            opt.typeK = true;
-        } else if (a == "--no-kir") {
-            opt.noKir = true;
-        } else if (a == "--over") {
-            opt.over = true;
-        } else if (a == "--under") {
-            opt.under = true;
-        } else if (a == "--ir-idle") {
-            opt.irIdle = true;
-        } else if (a == "--low-battery") {
-            opt.lowBattery = true;
-        } else if (a == "--burst") {
-            opt.burst = true;
-        } else if (a == "--silence-after") {
-            if (!number(0, 1L << 30)) return false;
-            opt.silenceAfter = v;
-        } else if (a == "--frames") {
-            if (!number(1, 1L << 30)) return false;
-            opt.frames = v;
-        } else if (a == "--corrupt-every") {
-            if (!number(1, 1L << 30)) return false;
-            opt.corruptEvery = v;
-        } else if (a == "--seed") {
-            if (!number(0, 0xFFFFFFFFL)) return false;
-            opt.seed = uint32_t(v);
-        } else if (a == "--log") {
-            if (!next || !*next) {
-                error = "--log needs a file name";
-                return false;
-            }
-            opt.logPath = next;
-            ++i;
-        } else if (a == "--log-time") {
-            opt.logTime = true;
-        } else {
-            error = "unknown option '" + a + "'";
-            return false;
-        }
-    }
-    if (opt.over && opt.under) {
-        error = "--over and --under exclude each other";
-        return false;
-    }
-    return true;
-}
 
 // ---- commands from the program ----
 

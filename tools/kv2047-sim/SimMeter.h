@@ -3,6 +3,7 @@
 // frames it sends, and how it answers the commands the program writes.
 #include <cstddef>
 #include <cstdint>
+#include <istream>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,12 +28,28 @@ struct SimOptions {
     uint32_t seed = 1;
     std::string logPath;
     bool logTime = false;
+    std::string replayPath;    // send a capture's reads instead of frames
+    bool periodGiven = false;  // replay every period instead of at the captured pace
+    bool version = false;      // --version was asked for
 };
 
-// Parses the command line. On failure returns false with a message in `error`;
-// `help` is set when --help was asked for.
+// Parses the command line (QCommandLineParser). On failure returns false with
+// a message in `error`; `help` is set when --help was asked for.
 bool parseOptions(int argc, char** argv, SimOptions& opt, bool& help, std::string& error);
-const char* usageText();
+std::string usageText();
+
+// The reads of a capture and the pause before each (-1: one period).
+struct Replay {
+    std::vector<std::vector<uint8_t>> reads;
+    std::vector<long> gapMs;
+};
+
+// Reads a capture (kv2047 --capture, or one hex read per line) named `name`.
+// Returns 0, or an exit status with the message in `error`: 1 when it cannot
+// be read, 2 when it is refused (no read in it, a line that is not hex or is
+// longer than 64 KiB, a time stamp going back or jumping more than an hour
+// within a capture session), naming the line.
+int loadReplay(std::istream& in, const std::string& name, Replay& r, std::string& error);
 
 // One thing the program wrote: an 11-byte command, the acknowledgement byte, or
 // bytes that are neither.

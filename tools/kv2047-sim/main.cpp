@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "SimMeter.h"
-#include "core/link/HexLine.h"
 
 namespace {
 
@@ -95,47 +94,6 @@ void sendBytes(const Pty& p, const uint8_t* data, std::size_t len) {
     }
 }
 
-const char* const kReplayUsage =
-    "  --replay FILE        send the reads of a capture (kv2047 --capture, or one hex\n"
-    "                       read per line) again instead of frames, at their captured\n"
-    "                       pace or every --period MS, then exit\n";
-
-// The reads of a capture and the pause before each (-1: one period).
-struct Replay {
-    std::vector<std::vector<uint8_t>> reads;
-    std::vector<long> gapMs;
-};
-
-bool loadReplay(const std::string& path, Replay& r, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    std::string line;
-    std::vector<uint8_t> bytes;
-    double last = -1.0;
-    long lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        const kv::HexLineResult h = kv::parseHexLine(line, bytes);
-        if (h.kind == kv::HexLineKind::Malformed) {
-            error = path + ":" + std::to_string(lineNo) + ": not a capture line";
-            return false;
-        }
-        if (h.kind != kv::HexLineKind::Bytes || bytes.empty()) continue;
-        // A later capture session starts its clock again: one period then.
-        r.gapMs.push_back(h.stamp >= 0 && last >= 0 && h.stamp >= last ? long((h.stamp - last) * 1000 + 0.5) : -1);
-        if (h.stamp >= 0) last = h.stamp;
-        r.reads.push_back(bytes);
-    }
-    if (r.reads.empty()) {
-        error = "'" + path + "' holds no read to replay";
-        return false;
-    }
-    return true;
-}
-
 void corrupt(uint8_t* f, long k) {
     switch (k % 3) {
     case 0: f[44] = 0x00; break;   // end marker
@@ -147,38 +105,34 @@ void corrupt(uint8_t* f, long k) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --replay FILE is taken out before the other options are read.
-    std::string replayPath;
-    bool periodGiven = false;
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0 && !std::strcmp(argv[i], "--replay")) {
-            if (i + 1 >= argc || !*argv[i + 1]) {
-                std::fprintf(stderr, "kv2047-sim: --replay needs a file name\n%s%s", kvsim::usageText(), kReplayUsage);
-                return 2;
-            }
-            replayPath = argv[++i];
-            continue;
-        }
-        periodGiven = periodGiven || !std::strcmp(argv[i], "--period");
-        args.push_back(argv[i]);
-    }
     kvsim::SimOptions opt;
     bool help = false;
     std::string error;
-    if (!kvsim::parseOptions(int(args.size()), args.data(), opt, help, error)) {
-        std::fprintf(stderr, "kv2047-sim: %s\n%s%s", error.c_str(), kvsim::usageText(), kReplayUsage);
+    if (!kvsim::parseOptions(argc, argv, opt, help, error)) {
+        std::fprintf(stderr,
+                     "kv2047-sim: %s\nusage: kv2047-sim [OPTIONS]\nTry 'kv2047-sim --help' for more information.\n",
+                     error.c_str());
         return 2;
     }
-    if (help) {
-        std::fputs(kvsim::usageText(), stdout);
-        std::fputs(kReplayUsage, stdout);
-        return 0;
-    }
-    Replay replay;
-    if (!replayPath.empty() && !loadReplay(replayPath, replay, error)) {
-        std::fprintf(stderr, "kv2047-sim: %s\n", error.c_str());
+    if (help || opt.version) {
+        if (help) std::fputs(kvsim::usageText().c_str(), stdout);
+        else std::printf("kv2047-sim %s\n", KV2047_VERSION);
+        if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+        std::fprintf(stderr, "kv2047-sim: cannot write the output: %s\n", std::strerror(errno));
         return 1;
+    }
+    const bool periodGiven = opt.periodGiven;
+    kvsim::Replay replay;
+    if (!opt.replayPath.empty()) {
+        std::ifstream in(opt.replayPath, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "kv2047-sim: cannot read '%s': %s\n", opt.replayPath.c_str(), std::strerror(errno));
+            return 1;
+        }
+        if (const int status = kvsim::loadReplay(in, opt.replayPath, replay, error)) {
+            std::fprintf(stderr, "kv2047-sim: %s\n", error.c_str());
+            return status;
+        }
     }
     std::size_t replayed = 0;
 

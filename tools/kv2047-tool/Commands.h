@@ -1,9 +1,11 @@
 #pragma once
-// Each command takes the arguments after its name and returns the exit status:
-// 0 success, 1 I/O error, 2 bad arguments or refused input.
-int cmdDecode(int argc, char** argv);
-int cmdInfo(int argc, char** argv);
-int cmdExport(int argc, char** argv);
-int cmdReport(int argc, char** argv);
-int cmdRecord(int argc, char** argv);
-int cmdRecover(int argc, char** argv);
+// Each command takes its arguments, its own name first, and returns the exit
+// status: 0 success, 1 I/O error, 2 bad arguments or refused input.
+#include <QStringList>
+
+int cmdDecode(const QStringList& args);
+int cmdInfo(const QStringList& args);
+int cmdExport(const QStringList& args);
+int cmdReport(const QStringList& args);
+int cmdRecord(const QStringList& args);
+int cmdRecover(const QStringList& args);

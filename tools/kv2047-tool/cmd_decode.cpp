@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "Commands.h"
 #include "core/link/FrameDecoder.h"
 #include "core/link/HexLine.h"
+#include "core/link/LineReader.h"
 #include "core/link/MeterDisplay.h"
 
 namespace {
@@ -77,32 +79,20 @@ std::string acceptedJson(const kv::DecodedFrame& f, const kv::MeterDisplay& m) {
     return s;
 }
 
-void usage(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: kv2047-tool decode [FILE]\n"
-                 "Reads one serial read per line as hexadecimal bytes (spaces optional; blank\n"
-                 "lines and lines starting with # are skipped) from FILE or standard input,\n"
-                 "decodes them in order and prints one JSON object per read.\n"
-                 "Captures of kv2047 --capture are read as they are: the timestamp and RX\n"
-                 "(read from the meter) lead each line, and TX lines (written to it) are skipped.\n");
-}
-
 }  // namespace
 
-int cmdDecode(int argc, char** argv) {
-    const char* path = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            usage(stdout);
-            return 0;
-        }
-        if (path) {
-            std::fprintf(stderr, "kv2047-tool decode: unexpected argument '%s'\n", argv[i]);
-            usage(stderr);
-            return 2;
-        }
-        path = argv[i];
-    }
+int cmdDecode(const QStringList& args) {
+    CommandLine cli("kv2047-tool decode", "[FILE]",
+                    "Reads one serial read per line as hexadecimal bytes (spaces optional; blank\n"
+                    "lines and lines starting with # are skipped) from FILE or standard input,\n"
+                    "decodes them in order and prints one JSON object per read.\n"
+                    "Captures of kv2047 --capture are read as they are: the timestamp and RX\n"
+                    "(read from the meter) lead each line, and TX lines (written to it) are skipped.\n"
+                    "A line longer than 64 KiB is refused.");
+    cli.addArgument("FILE", "Hex reads or a capture; - or none: standard input.", "[FILE]");
+    if (const int status = cli.parse(args, 0, 1); status >= 0) return status;
+    const std::string arg = cli.arguments() ? cli.argument(0) : std::string();
+    const char* path = cli.arguments() ? arg.c_str() : nullptr;
 
     std::ifstream file;
     std::istream* in = &std::cin;
@@ -121,10 +111,16 @@ int cmdDecode(int argc, char** argv) {
     kv::DecoderMemory memory;
     kv::MeterDisplay display;
     std::vector<uint8_t> bytes;
-    std::string line;
-    long lineNo = 0;
-    while (std::getline(*in, line)) {
-        ++lineNo;
+    kv::LineReader lines(*in);
+    std::string_view line;
+    for (kv::LineReader::Status st; (st = lines.next(line)) != kv::LineReader::Status::End;) {
+        const long lineNo = lines.lineNumber();
+        if (st == kv::LineReader::Status::TooLong) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "kv2047-tool decode: %s:%ld: line longer than %zu bytes; not a capture\n",
+                         name.c_str(), lineNo, kv::kMaxLineLength);
+            return 2;
+        }
         const kv::HexLineResult r = kv::parseHexLine(line, bytes);
         if (r.kind == kv::HexLineKind::Skip) continue;
         if (r.kind == kv::HexLineKind::Malformed) {

@@ -4,17 +4,13 @@
 #include <string>
 #include <unistd.h>
 
+#include "CommandLine.h"
 #include "Commands.h"
 #include "ToolRead.h"
 #include "core/record/DataFile.h"
 #include "core/record/TextExport.h"
 
 namespace {
-
-int usage() {
-    std::fprintf(stderr, "usage: kv2047-tool export FILE [--format txt|csv|json] [-o OUT]\n");
-    return 2;
-}
 
 // Writes the whole output beside OUT first and renames it over OUT, so a
 // failed write leaves an older OUT as it was.
@@ -41,25 +37,23 @@ int writeOut(const std::string& out, const std::string& bytes) {
 
 }  // namespace
 
-int cmdExport(int argc, char** argv) {
-    const char* file = nullptr;
-    std::string format = "txt";
-    const char* out = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--format" && i + 1 < argc) {
-            format = argv[++i];
-        } else if (a.rfind("--format=", 0) == 0) {
-            format = a.substr(9);
-        } else if (a == "-o" && i + 1 < argc) {
-            out = argv[++i];
-        } else if (!a.empty() && a[0] != '-' && !file) {
-            file = argv[i];
-        } else {
-            return usage();
-        }
-    }
-    if (!file || (format != "txt" && format != "csv" && format != "json")) return usage();
+int cmdExport(const QStringList& args) {
+    CommandLine cli("kv2047-tool export", "FILE [--format txt|csv|json] [-o OUT]",
+                    "Writes a data file's samples as the text table Save writes beside it (txt),\n"
+                    "as CSV, or as JSON, to OUT or standard output.");
+    const QCommandLineOption formatOpt = cli.add({"format"}, "txt (default), csv or json.", "FORMAT");
+    const QCommandLineOption outOpt = cli.add({"o", "output"}, "Write to OUT instead of standard output.", "OUT");
+    cli.addArgument("FILE", "A data file (.AsmDat).", "FILE");
+    if (const int status = cli.parse(args, 1, 1); status >= 0) return status;
+    const std::string fileArg = cli.argument(0), outArg = cli.value(outOpt);
+    const std::string format = cli.isSet(formatOpt) ? cli.value(formatOpt) : "txt";
+    if (format != "txt" && format != "csv" && format != "json")
+        return cli.refuse("unknown format '" + format + "' (use txt, csv or json)");
+    if (cli.isSet(outOpt) && outArg.empty()) return cli.refuse("-o needs a file name");
+    if (cli.isSet(outOpt) && CommandLine::sameFile(fileArg, outArg))
+        return cli.refuse("the output '" + outArg + "' is the input");
+    const char* file = fileArg.c_str();
+    const char* out = cli.isSet(outOpt) ? outArg.c_str() : nullptr;
 
     auto rec = kv::makeRunRecord();
     if (const int status = readForTool(file, *rec)) return status;

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "CommandLine.h"
 #include "Commands.h"
 #include "core/Model.h"
 #include "core/record/RunJournal.h"
@@ -33,23 +34,16 @@
 
 namespace {
 
-const char* const kRecordUsage =
-    "usage: kv2047-tool record --port DEVICE --rate SECONDS --count N -o FILE.AsmDat [--capture FILE]\n"
+const char* const kRecordAbout =
     "Records N samples (1 to 10000), one every SECONDS (1 to 3600) after the meter's\n"
     "first frame, and writes FILE.AsmDat and its text table beside it. SIGINT or\n"
     "SIGTERM stops the run and saves what was recorded. --capture appends every\n"
-    "serial read and write to FILE as timestamped hex lines.\n";
+    "serial read and write to FILE as timestamped hex lines.";
 
-const char* const kRecoverUsage =
-    "usage: kv2047-tool recover -o FILE.AsmDat [--journal FILE.kvj]\n"
+const char* const kRecoverAbout =
     "Writes the newest interrupted recording of the run journal folder (or the\n"
     "journal given) as FILE.AsmDat and its text table; the journal is then marked\n"
-    "finished.\n";
-
-int usage(const char* text) {
-    std::fputs(text, stderr);
-    return 2;
-}
+    "finished.";
 
 bool parseInt(const char* s, int lo, int hi, int& out) {
     const std::string_view v(s);
@@ -58,21 +52,6 @@ bool parseInt(const char* s, int lo, int hi, int& out) {
     if (r.ec != std::errc() || r.ptr != v.data() + v.size() || x < lo || x > hi) return false;
     out = x;
     return true;
-}
-
-// "--name VALUE" or "--name=VALUE".
-bool takeValue(int argc, char** argv, int& i, const char* name, const char*& value) {
-    const std::size_t len = std::strlen(name);
-    if (!std::strcmp(argv[i], name)) {
-        if (i + 1 >= argc) return false;
-        value = argv[++i];
-        return true;
-    }
-    if (!std::strncmp(argv[i], name, len) && argv[i][len] == '=') {
-        value = argv[i] + len + 1;
-        return true;
-    }
-    return false;
 }
 
 std::string journalDir() {
@@ -255,35 +234,36 @@ private:
 
 }  // namespace
 
-int cmdRecord(int argc, char** argv) {
-    const char* port = nullptr;
-    const char* out = nullptr;
-    const char* capture = nullptr;
-    const char* rateText = nullptr;
-    const char* countText = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::fputs(kRecordUsage, stdout);
-            return 0;
-        }
-        if (takeValue(argc, argv, i, "--port", port) || takeValue(argc, argv, i, "--rate", rateText) ||
-            takeValue(argc, argv, i, "--count", countText) || takeValue(argc, argv, i, "-o", out) ||
-            takeValue(argc, argv, i, "--output", out) || takeValue(argc, argv, i, "--capture", capture))
-            continue;
-        std::fprintf(stderr, "kv2047-tool record: unexpected argument '%s'\n", argv[i]);
-        return usage(kRecordUsage);
-    }
+int cmdRecord(const QStringList& args) {
+    CommandLine cli("kv2047-tool record", "--port DEVICE --rate SECONDS --count N -o FILE.AsmDat [--capture FILE]",
+                    kRecordAbout);
+    const QCommandLineOption portOpt = cli.add({"port"}, "The meter's serial device, e.g. /dev/ttyUSB0.", "DEVICE");
+    const QCommandLineOption rateOpt = cli.add({"rate"}, "Seconds between samples, 1 to 3600.", "SECONDS");
+    const QCommandLineOption countOpt = cli.add({"count"}, "Samples in the run, 1 to 10000.", "N");
+    const QCommandLineOption outOpt = cli.add({"o", "output"}, "The data file to write.", "FILE.AsmDat");
+    const QCommandLineOption captureOpt =
+        cli.add({"capture"}, "Append every serial read and write to FILE.", "FILE");
+    if (const int status = cli.parse(args, 0, 0); status >= 0) return status;
+    const std::string portArg = cli.value(portOpt), outArg = cli.value(outOpt), captureArg = cli.value(captureOpt);
+    for (const auto& [opt, name] : {std::pair{&portOpt, "--port DEVICE"}, {&rateOpt, "--rate SECONDS"},
+                                    {&countOpt, "--count N"}, {&outOpt, "-o FILE.AsmDat"}})
+        if (!cli.isSet(*opt) || cli.value(*opt).empty()) return cli.refuse(std::string(name) + " is needed");
+    if (cli.isSet(captureOpt) && captureArg.empty()) return cli.refuse("--capture needs a file name");
+    if (cli.isSet(captureOpt) &&
+        (CommandLine::sameFile(captureArg, outArg) || CommandLine::sameFile(captureArg, kv::textFilePathFor(outArg))))
+        return cli.refuse("the capture '" + captureArg + "' would be one of the run's files");
     int rate = 0, count = 0;
-    if (!port || !*port || !out || !*out || !rateText || !countText) return usage(kRecordUsage);
-    if (!parseInt(rateText, 1, 3600, rate)) {
+    if (!parseInt(cli.value(rateOpt).c_str(), 1, 3600, rate)) {
         std::fprintf(stderr, "kv2047-tool record: --rate must be a whole number of seconds from 1 to 3600\n");
         return 2;
     }
-    if (!parseInt(countText, 1, 10000, count)) {
+    if (!parseInt(cli.value(countOpt).c_str(), 1, 10000, count)) {
         std::fprintf(stderr, "kv2047-tool record: --count must be a whole number from 1 to 10000\n");
         return 2;
     }
-    if (capture && !*capture) return usage(kRecordUsage);
+    const char* port = portArg.c_str();
+    const char* out = outArg.c_str();
+    const char* capture = cli.isSet(captureOpt) ? captureArg.c_str() : nullptr;
 
     if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::fprintf(stderr, "kv2047-tool record: %s\n", std::strerror(errno));
@@ -313,21 +293,20 @@ int cmdRecord(int argc, char** argv) {
     return app.exec();
 }
 
-int cmdRecover(int argc, char** argv) {
-    const char* out = nullptr;
-    const char* journalPath = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::fputs(kRecoverUsage, stdout);
-            return 0;
-        }
-        if (takeValue(argc, argv, i, "-o", out) || takeValue(argc, argv, i, "--output", out) ||
-            takeValue(argc, argv, i, "--journal", journalPath))
-            continue;
-        std::fprintf(stderr, "kv2047-tool recover: unexpected argument '%s'\n", argv[i]);
-        return usage(kRecoverUsage);
-    }
-    if (!out || !*out || (journalPath && !*journalPath)) return usage(kRecoverUsage);
+int cmdRecover(const QStringList& args) {
+    CommandLine cli("kv2047-tool recover", "-o FILE.AsmDat [--journal FILE.kvj]", kRecoverAbout);
+    const QCommandLineOption outOpt = cli.add({"o", "output"}, "The data file to write.", "FILE.AsmDat");
+    const QCommandLineOption journalOpt =
+        cli.add({"journal"}, "The journal to recover instead of the newest interrupted one.", "FILE.kvj");
+    if (const int status = cli.parse(args, 0, 0); status >= 0) return status;
+    const std::string outArg = cli.value(outOpt), journalArg = cli.value(journalOpt);
+    if (outArg.empty()) return cli.refuse("-o FILE.AsmDat is needed");
+    if (cli.isSet(journalOpt) && journalArg.empty()) return cli.refuse("--journal needs a file name");
+    if (cli.isSet(journalOpt) &&
+        (CommandLine::sameFile(journalArg, outArg) || CommandLine::sameFile(journalArg, kv::textFilePathFor(outArg))))
+        return cli.refuse("the output '" + outArg + "' would replace the journal");
+    const char* out = outArg.c_str();
+    const char* journalPath = cli.isSet(journalOpt) ? journalArg.c_str() : nullptr;
 
     std::string path;
     if (journalPath) {

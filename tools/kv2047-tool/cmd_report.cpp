@@ -13,6 +13,7 @@
 #include <ctime>
 #include <string>
 
+#include "CommandLine.h"
 #include "Commands.h"
 #include "ToolRead.h"
 #include "core/graph/ReportLayout.h"
@@ -20,11 +21,6 @@
 #include "core/logger/SetTable.h"
 
 namespace {
-
-int usage() {
-    std::fprintf(stderr, "usage: kv2047-tool report FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]\n");
-    return 2;
-}
 
 // "AIR,RH" -> switches; false on an unknown or missing name.
 bool parseShown(const char* list, bool shown[kv::kQuantities]) {
@@ -54,24 +50,23 @@ bool parseShown(const char* list, bool shown[kv::kQuantities]) {
 
 }  // namespace
 
-int cmdReport(int argc, char** argv) {
-    const char* file = nullptr;
-    const char* outPath = nullptr;
+int cmdReport(const QStringList& args) {
+    CommandLine cli("kv2047-tool report", "FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]",
+                    "Draws the logger's test report of a data file as a one-page PDF, the page\n"
+                    "that Print draws. Needs no display.");
+    const QCommandLineOption outOpt = cli.add({"o", "output"}, "The PDF to write.", "OUT.pdf");
+    const QCommandLineOption showOpt =
+        cli.add({"show"}, "The quantities drawn: AIR, WB, DP, K/IR, RH, separated by commas (default: all).",
+                "LIST");
+    cli.addArgument("FILE", "A data file (.AsmDat).", "FILE");
+    if (const int status = cli.parse(args, 1, 1); status >= 0) return status;
+    const std::string fileArg = cli.argument(0), outArg = cli.value(outOpt);
+    if (outArg.empty()) return cli.refuse("-o OUT.pdf is needed");
+    if (CommandLine::sameFile(fileArg, outArg)) return cli.refuse("the output '" + outArg + "' is the input");
     bool shown[kv::kQuantities] = {true, true, true, true, true};
-    for (int i = 0; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "-o") || !std::strcmp(argv[i], "--output")) {
-            if (++i >= argc || outPath) return usage();
-            outPath = argv[i];
-        } else if (!std::strcmp(argv[i], "--show")) {
-            if (++i >= argc) return usage();
-            if (!parseShown(argv[i], shown)) return 2;
-        } else if (argv[i][0] == '-' || file) {
-            return usage();
-        } else {
-            file = argv[i];
-        }
-    }
-    if (!file || !outPath || !*outPath) return usage();
+    if (cli.isSet(showOpt) && !parseShown(cli.value(showOpt).c_str(), shown)) return 2;
+    const char* file = fileArg.c_str();
+    const char* outPath = outArg.c_str();
 
     auto rec = kv::makeRunRecord();
     if (const int status = readForTool(file, *rec)) return status;

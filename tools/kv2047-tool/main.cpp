@@ -1,31 +1,69 @@
 #include <cstdio>
-#include <cstring>
+#include <string>
 
+#include "CommandLine.h"
 #include "Commands.h"
 
 namespace {
-struct Entry { const char* name; int (*fn)(int, char**); const char* help; };
-const Entry kCommands[] = {
-    {"decode", cmdDecode, "decode [FILE]            decode hex serial reads, one JSON object per read"},
-    {"info", cmdInfo, "info FILE                describe a data file as JSON"},
-    {"export", cmdExport, "export FILE [--format txt|csv|json] [-o OUT]"},
-    {"report", cmdReport, "report FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]"},
-    {"record", cmdRecord, "record --port DEVICE --rate SECONDS --count N -o FILE.AsmDat [--capture FILE]"},
-    {"recover", cmdRecover, "recover -o FILE.AsmDat [--journal FILE.kvj]"},
+
+// One row per command; its options are its own file's business.
+struct Command {
+    const char* name;
+    int (*run)(const QStringList& args);
+    const char* help;
+};
+const Command kCommands[] = {
+    {"decode", cmdDecode, "decode hex serial reads (a capture), one JSON object per read"},
+    {"info", cmdInfo, "describe a data file as JSON"},
+    {"export", cmdExport, "a data file as its text table, CSV or JSON"},
+    {"report", cmdReport, "a data file's test report as a PDF"},
+    {"record", cmdRecord, "record a run from the meter without a display"},
+    {"recover", cmdRecover, "write out a recording that was interrupted"},
 };
 
-void usage(std::FILE* out) {
-    std::fprintf(out, "usage: kv2047-tool COMMAND [ARGS]\n\ncommands:\n");
-    for (const auto& e : kCommands) std::fprintf(out, "  %s\n", e.help);
+std::string commandTable() {
+    std::string s = "\nCommands:\n";
+    for (const auto& c : kCommands) {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-9s %s\n", c.name, c.help);
+        s += line;
+    }
+    return s + "\n`kv2047-tool COMMAND --help` describes a command and its options.\n"
+               "Exit status: 0 success, 1 I/O error, 2 bad arguments or refused input.\n";
 }
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) { usage(stderr); return 2; }
-    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) { usage(stdout); return 0; }
-    for (const auto& e : kCommands)
-        if (!std::strcmp(argv[1], e.name)) return e.fn(argc - 2, argv + 2);
-    std::fprintf(stderr, "kv2047-tool: unknown command '%s'\n", argv[1]);
-    usage(stderr);
-    return 2;
+    QStringList args;
+    for (int i = 0; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+        // Qt holds arguments as text: bytes that are not (a file name in another
+        // encoding) would come back changed and name another file.
+        if (args.back().toLocal8Bit() != argv[i]) {
+            std::fprintf(stderr, "kv2047-tool: argument %d is not valid UTF-8; rename the file\n", i);
+            return 2;
+        }
+    }
+
+    const std::string table = commandTable();
+    CommandLine cli("kv2047-tool", "COMMAND [ARGS]",
+                    "The headless companion of the KV2047 meter: decodes captures, describes,\n"
+                    "exports and reports data files, and records runs. Needs no display.",
+                    table.c_str());
+    const QCommandLineOption version = cli.add({"v", "version"}, "Show the version and exit.");
+    cli.addArgument("command", "What to do (see the commands below).", "COMMAND [ARGS]");
+    // Everything after the command's name is the command's to read.
+    cli.parser().setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (const int status = cli.parse(args, 0, 1 << 30); status >= 0) return status;
+    if (cli.isSet(version)) {
+        std::printf("kv2047-tool %s\n", KV2047_VERSION);
+        return cli.flushOutput();
+    }
+    if (cli.arguments() == 0) return cli.refuse("no command given");
+
+    const QStringList rest = cli.parser().positionalArguments();
+    for (const auto& c : kCommands)
+        if (rest.front() == QLatin1String(c.name)) return c.run(rest);
+    return cli.refuse("unknown command '" + cli.argument(0) + "'");
 }

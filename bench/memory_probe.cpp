@@ -132,7 +132,7 @@ int fullLimits(MainWindow& frame, const QString& scratch) {
     }
     kv::Model& m = frame.session().model();
     m.run.loggerOpen = 1;
-    auto* logger = new LoggerViewer(&frame);
+    auto* logger = new LoggerViewer(m, &frame);
     logger->resize(LoggerViewer::kWidth, LoggerViewer::kHeight);
     logger->show();
     settle(50);

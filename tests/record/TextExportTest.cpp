@@ -1,6 +1,9 @@
 // The text table byte for byte, its file name, and the tool's other exports.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <limits>
+
 #include "RecordTestUtil.h"
 #include "core/record/TextExport.h"
 
@@ -138,7 +141,7 @@ TEST(InfoJson, DescribesTheFile) {
     rec->yGain = 50;
     rec->yOffset = -2;
     EXPECT_EQ(kv::infoJson(*rec),
-              "{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35\","
+              "{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35+00:00\","
               "\"interval\":5,\"gain\":50,\"offset\":-2}");
 }
 
@@ -152,11 +155,11 @@ TEST(ExportJson, HoldsTheInfoAndTheShownSamples) {
     auto rec = makeRecord({{20, 10, 5, -9000, 50}, {21, 11, 6, 23.46f, 51}}, 5, 1);
     const std::string j = kv::exportJson(*rec);
     EXPECT_EQ(j.rfind("{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",", 0), 0u);
-    EXPECT_NE(j.find("\"data\":[{\"no\":1,\"time\":\"2007-07-27T07:40:35\",\"AIR\":68.0,\"WB\":50.0,"
+    EXPECT_NE(j.find("\"data\":[{\"no\":1,\"time\":\"2007-07-27T07:40:35+00:00\",\"AIR\":68.0,\"WB\":50.0,"
                      "\"DP\":41.0,\"K/IR\":null,\"RH\":50.0}"),
               std::string::npos)
         << j;
-    EXPECT_NE(j.find("\"time\":\"2007-07-27T07:40:40\",\"AIR\":69.8,\"WB\":51.8,\"DP\":42.8,\"K/IR\":74.2"),
+    EXPECT_NE(j.find("\"time\":\"2007-07-27T07:40:40+00:00\",\"AIR\":69.8,\"WB\":51.8,\"DP\":42.8,\"K/IR\":74.2"),
               std::string::npos)
         << j;
     EXPECT_EQ(j.substr(j.size() - 3), "}]}");
@@ -166,6 +169,65 @@ TEST(ExportCsv, HeaderRowThenIsoTimesAndShownValues) {
     auto rec = makeRecord({{20, 10, 5, -9000, 50}, {21.04f, 11, 6, 23.46f, 51}}, 5);
     EXPECT_EQ(kv::exportCsv(*rec),
               "no,time,\"AIR (C)\",\"WB (C)\",\"DP (C)\",\"K/IR (C)\",\"RH (%RH)\"\n"
-              "1,2007-07-27T07:40:35,20.0,10.0,5.0,,50.0\n"
-              "2,2007-07-27T07:40:40,21.0,11.0,6.0,23.4,51.0\n");
+              "1,2007-07-27T07:40:35+00:00,20.0,10.0,5.0,,50.0\n"
+              "2,2007-07-27T07:40:40+00:00,21.0,11.0,6.0,23.4,51.0\n");
+}
+
+TEST(ExportCsv, ValuesThatAreNotNumbersAreEmptyFields) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    auto rec = makeRecord({{nan, inf, -inf, -nan, 50}, {20, 10, 5, inf, -nan}}, 5);
+    EXPECT_EQ(kv::exportCsv(*rec),
+              "no,time,\"AIR (C)\",\"WB (C)\",\"DP (C)\",\"K/IR (C)\",\"RH (%RH)\"\n"
+              "1,2007-07-27T07:40:35+00:00,,,,,50.0\n"
+              "2,2007-07-27T07:40:40+00:00,20.0,10.0,5.0,,\n");
+    EXPECT_NE(kv::exportJson(*rec).find("\"AIR\":null,\"WB\":null,\"DP\":null,\"K/IR\":null,\"RH\":50.0"),
+              std::string::npos);
+}
+
+namespace {
+
+// Sets TZ for the life of the object.
+struct ZoneForTest {
+    std::string saved;
+    bool had;
+    explicit ZoneForTest(const char* tz) {
+        const char* old = std::getenv("TZ");
+        had = old != nullptr;
+        if (had) saved = old;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ZoneForTest() {
+        if (had) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+        tzset();
+    }
+};
+
+// Central European time: summer time from the last Sunday of March 02:00 to
+// the last Sunday of October 03:00.
+constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+}  // namespace
+
+TEST(ExportTimes, TheHourRepeatedInAutumnReadsAsTwoTimes) {
+    ZoneForTest zone(kCentralEurope);
+    auto rec = kvtest::makeRamp(4, 3600);
+    rec->run.year = 2026; rec->run.month = 10; rec->run.day = 25; rec->run.hour = 1; rec->run.minute = 30;
+    rec->run.second = 0;
+    const std::string csv = kv::exportCsv(*rec);
+    for (const char* t : {"\n1,2026-10-25T01:30:00+02:00,", "\n2,2026-10-25T02:30:00+02:00,",
+                          "\n3,2026-10-25T02:30:00+01:00,", "\n4,2026-10-25T03:30:00+01:00,"})
+        EXPECT_NE(csv.find(t), std::string::npos) << t << " in\n" << csv;
+}
+
+TEST(ExportTimes, AStartInTheSpringGapIsMovedOnAlikeInInfoAndRows) {
+    ZoneForTest zone(kCentralEurope);
+    auto rec = kvtest::makeRamp(2, 60);
+    rec->run.year = 2026; rec->run.month = 3; rec->run.day = 29; rec->run.hour = 2; rec->run.minute = 30;
+    rec->run.second = 0;
+    EXPECT_NE(kv::infoJson(*rec).find("\"start\":\"2026-03-29T03:30:00+02:00\""), std::string::npos)
+        << kv::infoJson(*rec);
+    EXPECT_NE(kv::exportJson(*rec).find("{\"no\":1,\"time\":\"2026-03-29T03:30:00+02:00\""), std::string::npos);
+    EXPECT_NE(kv::exportCsv(*rec).find("\n1,2026-03-29T03:30:00+02:00,"), std::string::npos);
+    EXPECT_NE(kv::exportText(rec->run).find("03-29-26/03:30:00"), std::string::npos);
 }

@@ -40,7 +40,7 @@ TEST_F(ToolTest, InfoPrintsOneJsonObject) {
     const ToolRun r = tool("info " + q("run.AsmDat"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
-              "{\"samples\":3,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35\",\"interval\":5,"
+              "{\"samples\":3,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35+00:00\",\"interval\":5,"
               "\"gain\":20,\"offset\":-2}\n");
 }
 
@@ -71,10 +71,14 @@ TEST_F(ToolTest, RefusedFilesGiveTheirMessageAndStatusTwoAndWriteNothing) {
     std::string overCount = good;
     const int32_t n = 10011;
     overCount.replace(7, 4, reinterpret_cast<const char*>(&n), 4);
+    std::string month13 = good;
+    const int32_t m = 13;
+    month13.replace(11 + 3 * 20 + 1 + 4, 4, reinterpret_cast<const char*>(&m), 4);
     const std::pair<std::string, std::string> files[] = {
         {"\x05" "KV204" + good.substr(6), "Invalid Format!"},
         {good.substr(0, good.size() - 3), "incomplete"},
         {overCount, "claims 10011 samples"},
+        {month13, "damaged: its start 2007-13-27 07:40:35 cannot exist (month 13)"},
     };
     for (const auto& [bytes, message] : files) {
         SCOPED_TRACE(message);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "core/record/LocalTime.h"
@@ -52,29 +53,24 @@ void appendJsonString(std::string& out, const std::string& s) {
     out += '"';
 }
 
-std::string isoOfFields(const LoggedRun& r) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", r.year, r.month, r.day, r.hour, r.minute,
-                  r.second);
-    return buf;
-}
-
 void appendInfoFields(std::string& out, const RunRecord& rec) {
     const LoggedRun& r = rec.run;
     out += "{\"samples\":" + std::to_string(r.count);
     out += ",\"unit_flag\":" + std::to_string(r.unitFlag);
     out += ",\"unit\":";
     appendJsonString(out, r.unitText);
-    out += ",\"start\":\"" + isoOfFields(r) + "\"";
+    // The start as the rows have it: normalised once, with its UTC offset.
+    out += ",\"start\":\"" + isoLocal(sampleTime(r, 0)) + "\"";
     out += ",\"interval\":" + std::to_string(r.interval);
     out += ",\"gain\":" + std::to_string(rec.yGain);
     out += ",\"offset\":" + std::to_string(rec.yOffset);
 }
 
-// The shown value as a bare number, or empty for a missing K/IR reading.
+// The shown value as a bare number, or empty for a missing K/IR reading and
+// for a value that is not a number (JSON and CSV readers know no NaN or inf).
 std::string shownNumber(const LoggedRun& run, int i, int q) {
     const float v = run.samples[i * kQuantities + q];
-    if (q == KIR && isNoKirReading(v)) return {};
+    if ((q == KIR && isNoKirReading(v)) || !std::isfinite(v)) return {};
     double s = toShownUnits(v, q, run.unitFlag);
     if (q == KIR) s = cutOneDecimal(s);
     std::string out;

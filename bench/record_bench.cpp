@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "core/record/DataFile.h"
+#include "core/record/RunStats.h"
 #include "core/record/TextExport.h"
 
 namespace {
@@ -131,6 +133,32 @@ void BM_ExportText(benchmark::State& state) {
     state.SetLabel(std::to_string(state.range(0)) + " rows");
 }
 BENCHMARK(BM_ExportText)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Statistics of the largest run in °F, as the logger viewer's window asks for
+// them after every zoom or scroll; and of the live series' per-quantity arrays.
+void BM_RunStats(benchmark::State& state) {
+    auto rec = bigRun(kv::kMaxSamples);
+    rec->run.unitFlag = 1;
+    for (auto _ : state) {
+        const kv::RunStats s = kv::computeRunStats(kv::loggedSamples(rec->run), 0, kv::kMaxSamples - 1, 1);
+        benchmark::DoNotOptimize(s);
+    }
+    state.SetLabel("10010 samples, logged run");
+}
+BENCHMARK(BM_RunStats)->Unit(benchmark::kMicrosecond);
+
+void BM_RunStatsLive(benchmark::State& state) {
+    auto rec = bigRun(kv::kMaxSamples);
+    auto store = std::make_unique<kv::SampleStore>();
+    for (int i = 0; i < kv::kMaxSamples; ++i)
+        for (int q = 0; q < kv::kQuantities; ++q) store->live[q][i] = rec->run.samples[i * kv::kQuantities + q];
+    for (auto _ : state) {
+        const kv::RunStats s = kv::computeRunStats(kv::liveSamples(*store, kv::kMaxSamples), 0, kv::kMaxSamples - 1, 1);
+        benchmark::DoNotOptimize(s);
+    }
+    state.SetLabel("10010 samples, live series");
+}
+BENCHMARK(BM_RunStatsLive)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

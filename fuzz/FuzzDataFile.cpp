@@ -6,6 +6,7 @@
 
 #include "FuzzInput.h"
 #include "core/record/DataFile.h"
+#include "core/record/RunStats.h"
 #include "core/record/TextExport.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -47,5 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     (void)kv::exportCsv(*rec);
     (void)kv::exportJson(*rec);
     (void)kv::infoJson(*rec);
+
+    // Statistics of the whole run and of a span inside it, as the tool prints them.
+    (void)kv::checkStart(run);
+    const kv::SampleClock clock{kv::sampleTime(run, 0), run.interval};
+    const kv::RunStats all = kv::computeRunStats(kv::loggedSamples(run), 0, run.count - 1, run.unitFlag);
+    for (const kv::QuantityStats& q : all.q) KVFUZZ_CHECK(q.valid + q.missing == run.count);
+    (void)kv::statsJson(all, clock, run.unitText);
+    (void)kv::statsText(kv::computeRunStats(kv::loggedSamples(run), run.count / 3, run.count / 2, run.unitFlag), clock,
+                        run.unitText);
     return 0;
 }

@@ -304,6 +304,50 @@ TEST_F(LoadIntoDocument, OversizedFileIsRefusedBeforeDecoding) {
     expectDocumentUntouched();
 }
 
+// A start no clock shows marks a damaged file; Open, Download and the tool
+// refuse it alike. Valid extremes of the calendar are read.
+struct StartCase {
+    const char* name;
+    int32_t year, month, day, hour, minute, second;
+    const char* refusal;   // nullptr: accepted
+};
+
+class StartFields : public LoadIntoDocument, public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartFields, ImpossibleStartIsRefusedAsDamaged) {
+    const StartCase& c = GetParam();
+    auto rec = makeRecord({{20, 1, 0.5f, -9000, 50}});
+    kv::LoggedRun& r = rec->run;
+    std::tie(r.year, r.month, r.day, r.hour, r.minute, r.second) =
+        std::make_tuple(c.year, c.month, c.day, c.hour, c.minute, c.second);
+    const std::string path = dir.file("start.AsmDat");
+    kvtest::writeBytes(path, kv::encodeDataFile(*rec));
+    model.run.newRun = 1;
+    const kv::ReadResult res = kv::loadDataFile(path, *model.doc, model.run);
+    if (!c.refusal) {
+        EXPECT_TRUE(res.ok()) << res.message;
+        EXPECT_EQ(model.doc->logged.count, 1);
+        return;
+    }
+    EXPECT_EQ(res.error, kv::ReadError::BadStart);
+    EXPECT_NE(res.message.find("damaged"), std::string::npos) << res.message;
+    EXPECT_NE(res.message.find(c.refusal), std::string::npos) << res.message;
+    EXPECT_EQ(model.run.newRun, 1);
+    expectDocumentUntouched();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, StartFields,
+    ::testing::Values(StartCase{"LeapDay", 2008, 2, 29, 23, 59, 59, nullptr},
+                      StartCase{"MonthThirteen", 2007, 13, 27, 7, 40, 35, "(month 13)"},
+                      StartCase{"NoLeapDay", 2007, 2, 29, 7, 40, 35, "(day 29)"},
+                      StartCase{"ThirtyFirstOfApril", 2007, 4, 31, 7, 40, 35, "(day 31)"},
+                      StartCase{"HugeDay", 2007, 7, 2147483647, 7, 40, 35, "(day 2147483647)"},
+                      StartCase{"Hour24", 2007, 7, 27, 24, 0, 0, "(hour 24)"},
+                      StartCase{"LeapSecond", 2007, 7, 27, 23, 59, 60, "(second 60)"},
+                      StartCase{"FiveDigitYear", 10000, 1, 1, 0, 0, 0, "(year 10000)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // What Save takes from the live series and the run state.
 
 TEST(SnapshotLiveRun, TakesCommittedSamplesInterleavedWithLocalStart) {

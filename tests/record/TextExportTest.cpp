@@ -1,6 +1,10 @@
 // The text table byte for byte, its file name, and the tool's other exports.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <limits>
+#include <tuple>
+
 #include "RecordTestUtil.h"
 #include "core/record/TextExport.h"
 
@@ -138,7 +142,7 @@ TEST(InfoJson, DescribesTheFile) {
     rec->yGain = 50;
     rec->yOffset = -2;
     EXPECT_EQ(kv::infoJson(*rec),
-              "{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35\","
+              "{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35+00:00\","
               "\"interval\":5,\"gain\":50,\"offset\":-2}");
 }
 
@@ -152,11 +156,11 @@ TEST(ExportJson, HoldsTheInfoAndTheShownSamples) {
     auto rec = makeRecord({{20, 10, 5, -9000, 50}, {21, 11, 6, 23.46f, 51}}, 5, 1);
     const std::string j = kv::exportJson(*rec);
     EXPECT_EQ(j.rfind("{\"samples\":2,\"unit_flag\":1,\"unit\":\"F\",", 0), 0u);
-    EXPECT_NE(j.find("\"data\":[{\"no\":1,\"time\":\"2007-07-27T07:40:35\",\"AIR\":68.0,\"WB\":50.0,"
+    EXPECT_NE(j.find("\"data\":[{\"no\":1,\"time\":\"2007-07-27T07:40:35+00:00\",\"AIR\":68.0,\"WB\":50.0,"
                      "\"DP\":41.0,\"K/IR\":null,\"RH\":50.0}"),
               std::string::npos)
         << j;
-    EXPECT_NE(j.find("\"time\":\"2007-07-27T07:40:40\",\"AIR\":69.8,\"WB\":51.8,\"DP\":42.8,\"K/IR\":74.2"),
+    EXPECT_NE(j.find("\"time\":\"2007-07-27T07:40:40+00:00\",\"AIR\":69.8,\"WB\":51.8,\"DP\":42.8,\"K/IR\":74.2"),
               std::string::npos)
         << j;
     EXPECT_EQ(j.substr(j.size() - 3), "}]}");
@@ -166,6 +170,38 @@ TEST(ExportCsv, HeaderRowThenIsoTimesAndShownValues) {
     auto rec = makeRecord({{20, 10, 5, -9000, 50}, {21.04f, 11, 6, 23.46f, 51}}, 5);
     EXPECT_EQ(kv::exportCsv(*rec),
               "no,time,\"AIR (C)\",\"WB (C)\",\"DP (C)\",\"K/IR (C)\",\"RH (%RH)\"\n"
-              "1,2007-07-27T07:40:35,20.0,10.0,5.0,,50.0\n"
-              "2,2007-07-27T07:40:40,21.0,11.0,6.0,23.4,51.0\n");
+              "1,2007-07-27T07:40:35+00:00,20.0,10.0,5.0,,50.0\n"
+              "2,2007-07-27T07:40:40+00:00,21.0,11.0,6.0,23.4,51.0\n");
+}
+
+TEST(ExportCsv, ValuesThatAreNotNumbersAreEmptyFields) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    auto rec = makeRecord({{nan, inf, -inf, -nan, 50}, {20, 10, 5, inf, -nan}}, 5);
+    EXPECT_EQ(kv::exportCsv(*rec),
+              "no,time,\"AIR (C)\",\"WB (C)\",\"DP (C)\",\"K/IR (C)\",\"RH (%RH)\"\n"
+              "1,2007-07-27T07:40:35+00:00,,,,,50.0\n"
+              "2,2007-07-27T07:40:40+00:00,20.0,10.0,5.0,,\n");
+}
+
+TEST(ExportTimes, CarryTheOffsetAcrossTheClockChanges) {
+    const char* suiteZone = std::getenv("TZ");
+    const std::string restore = suiteZone ? suiteZone : "UTC";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);   // Central Europe
+    tzset();
+    auto autumn = kvtest::makeRamp(3, 3600);   // 01:30, then 02:30 in summer time and in winter time
+    std::tie(autumn->run.year, autumn->run.month, autumn->run.day, autumn->run.hour) = std::tuple(2026, 10, 25, 1);
+    autumn->run.minute = 30;
+    auto spring = kvtest::makeRamp(1, 60);     // 02:30 was skipped: every reader moves on to 03:30
+    std::tie(spring->run.year, spring->run.month, spring->run.day, spring->run.hour) = std::tuple(2026, 3, 29, 2);
+    spring->run.minute = 30;
+    const std::string autumnCsv = kv::exportCsv(*autumn), springInfo = kv::infoJson(*spring),
+                      springCsv = kv::exportCsv(*spring);
+    setenv("TZ", restore.c_str(), 1);
+    tzset();
+
+    EXPECT_NE(autumnCsv.find("\n1,2026-10-25T01:30:35+02:00,"), std::string::npos) << autumnCsv;
+    EXPECT_NE(autumnCsv.find("\n2,2026-10-25T02:30:35+02:00,"), std::string::npos) << autumnCsv;
+    EXPECT_NE(autumnCsv.find("\n3,2026-10-25T02:30:35+01:00,"), std::string::npos) << autumnCsv;
+    EXPECT_NE(springInfo.find("\"start\":\"2026-03-29T03:30:35+02:00\""), std::string::npos) << springInfo;
+    EXPECT_NE(springCsv.find("\n1,2026-03-29T03:30:35+02:00,"), std::string::npos) << springCsv;
 }

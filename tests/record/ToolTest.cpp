@@ -40,7 +40,7 @@ TEST_F(ToolTest, InfoPrintsOneJsonObject) {
     const ToolRun r = tool("info " + q("run.AsmDat"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
-              "{\"samples\":3,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35\",\"interval\":5,"
+              "{\"samples\":3,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35+00:00\",\"interval\":5,"
               "\"gain\":20,\"offset\":-2}\n");
 }
 
@@ -71,16 +71,20 @@ TEST_F(ToolTest, RefusedFilesGiveTheirMessageAndStatusTwoAndWriteNothing) {
     std::string overCount = good;
     const int32_t n = 10011;
     overCount.replace(7, 4, reinterpret_cast<const char*>(&n), 4);
+    std::string month13 = good;
+    const int32_t m = 13;
+    month13.replace(11 + 3 * 20 + 1 + 4, 4, reinterpret_cast<const char*>(&m), 4);
     const std::pair<std::string, std::string> files[] = {
         {"\x05" "KV204" + good.substr(6), "Invalid Format!"},
         {good.substr(0, good.size() - 3), "incomplete"},
         {overCount, "claims 10011 samples"},
+        {month13, "damaged: its start 2007-13-27 07:40:35 cannot exist (month 13)"},
     };
     for (const auto& [bytes, message] : files) {
         SCOPED_TRACE(message);
         kvtest::writeBytes(dir.file("bad.AsmDat"), bytes);
         for (const std::string& cmd : {"info " + q("bad.AsmDat"), "export " + q("bad.AsmDat") + " -o " + q("x.txt"),
-                                       "export " + q("bad.AsmDat") + " --format json"}) {
+                                       "export " + q("bad.AsmDat") + " --format json", "stats " + q("bad.AsmDat")}) {
             const ToolRun r = tool(cmd);
             EXPECT_EQ(r.status, 2) << cmd;
             EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
@@ -103,6 +107,48 @@ TEST_F(ToolTest, BadArgumentsAndMissingFiles) {
     const ToolRun missing = tool("info " + q("absent.AsmDat"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("absent.AsmDat"), std::string::npos);
+    EXPECT_EQ(tool("stats " + q("absent.AsmDat")).status, 1);
+    // Spans outside the run of 3 samples, and what is not a span at all.
+    for (const char* args : {"--from 0", "--to 4", "--from 3 --to 2", "--from x", "--format csv", "--to"}) {
+        const ToolRun r = tool("stats " + q("run.AsmDat") + " " + args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_NE(r.err.find("kv2047-tool stats: "), std::string::npos) << args << ": " << r.err;
+    }
+}
+
+TEST_F(ToolTest, StatsOfTheRunAndOfASpan) {
+    // °F: AIR 68, 69.8, 71.6; K/IR ----, 74.228 (23.46 °C uncut), 33.8; RH never converted.
+    ToolRun r = tool("stats " + q("run.AsmDat"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\"samples\": 3, \"unit\": \"F\", \"from\": 1, \"to\": 3, "
+              "\"air\": {\"valid\": 3, \"min\": 68, \"min_time\": \"2007-07-27T07:40:35+00:00\", \"max\": 71.6, "
+              "\"max_time\": \"2007-07-27T07:40:45+00:00\", \"mean\": 69.8, \"sd\": 1.8}, "
+              "\"wb\": {\"valid\": 3, \"min\": 50, \"min_time\": \"2007-07-27T07:40:35+00:00\", \"max\": 53.6, "
+              "\"max_time\": \"2007-07-27T07:40:45+00:00\", \"mean\": 51.8, \"sd\": 1.8}, "
+              "\"dp\": {\"valid\": 3, \"min\": 41, \"min_time\": \"2007-07-27T07:40:35+00:00\", \"max\": 44.6, "
+              "\"max_time\": \"2007-07-27T07:40:45+00:00\", \"mean\": 42.8, \"sd\": 1.8}, "
+              "\"kir\": {\"valid\": 2, \"min\": 33.8, \"min_time\": \"2007-07-27T07:40:45+00:00\", \"max\": 74.228, "
+              "\"max_time\": \"2007-07-27T07:40:40+00:00\", \"mean\": 54.014, \"sd\": 28.586912}, "
+              "\"rh\": {\"valid\": 3, \"min\": 50, \"min_time\": \"2007-07-27T07:40:35+00:00\", \"max\": 52, "
+              "\"max_time\": \"2007-07-27T07:40:45+00:00\", \"mean\": 51, \"sd\": 1}}\n");
+
+    r = tool("stats " + q("run.AsmDat") + " --to 1 --format txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Samples 1-1 of 3; temperatures in F, RH in %RH");
+    EXPECT_NE(r.out.find("\nK/IR        0        1             -  -                                     -  -"
+                         "                                     -             -\n"),
+              std::string::npos) << r.out;
+
+    kvtest::writeBytes(dir.file("empty.AsmDat"), kv::encodeDataFile(*kvtest::makeRecord({})));
+    r = tool("stats " + q("empty.AsmDat"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string emptyAir = "{\"samples\": 0, \"unit\": \"C\", \"from\": 1, \"to\": 0, \"air\": {\"valid\": 0, "
+                                 "\"min\": null, \"min_time\": null, \"max\": null, \"max_time\": null, \"mean\": null, "
+                                 "\"sd\": null}, ";
+    EXPECT_EQ(r.out.substr(0, emptyAir.size()), emptyAir);
+    EXPECT_EQ(tool("stats " + q("empty.AsmDat") + " --from 1").status, 2);
 }
 
 TEST_F(ToolTest, UnwritableOutputLeavesTheOldFile) {

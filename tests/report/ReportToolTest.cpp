@@ -155,7 +155,8 @@ TEST_P(ReportToolErrors, RefuseWithoutWriting) {
     const ErrorRow& row = GetParam();
     ScratchDir dir;
     const std::string in = writeRun(dir, *sevenSamples());
-    auto empty = kv::makeRunRecord();
+    auto empty = sevenSamples();
+    empty->run.count = 0;
     const std::string emptyPath = writeRun(dir, *empty, "empty.AsmDat");
     auto bad = sevenSamples();
     bad->tag = "NOTKV";

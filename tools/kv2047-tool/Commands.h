@@ -6,6 +6,7 @@
 int cmdDecode(const QStringList& args);
 int cmdInfo(const QStringList& args);
 int cmdExport(const QStringList& args);
+int cmdStats(const QStringList& args);
 int cmdReport(const QStringList& args);
 int cmdRecord(const QStringList& args);
 int cmdRecover(const QStringList& args);

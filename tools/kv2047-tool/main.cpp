@@ -16,6 +16,7 @@ const Command kCommands[] = {
     {"decode", cmdDecode, "decode hex serial reads (a capture), one JSON object per read"},
     {"info", cmdInfo, "describe a data file as JSON"},
     {"export", cmdExport, "a data file as its text table, CSV or JSON"},
+    {"stats", cmdStats, "statistics of a data file's run or of a span of it"},
     {"report", cmdReport, "a data file's test report as a PDF"},
     {"record", cmdRecord, "record a run from the meter without a display"},
     {"recover", cmdRecover, "write out a recording that was interrupted"},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -130,6 +131,26 @@ ReadResult parseDataFile(const uint8_t* data, std::size_t size, RunRecord& out) 
     return {};
 }
 
+ReadResult checkStart(const LoggedRun& r) {
+    const char* wrong = nullptr;
+    int32_t value = 0;
+    namespace ch = std::chrono;
+    if (r.year < 1 || r.year > 9999) wrong = "year", value = r.year;
+    else if (r.month < 1 || r.month > 12) wrong = "month", value = r.month;
+    else if (!ch::year_month_day(ch::year(r.year), ch::month(static_cast<unsigned>(r.month)),
+                                 ch::day(static_cast<unsigned>(std::clamp(r.day, 0, 255))))
+                  .ok())
+        wrong = "day", value = r.day;
+    else if (r.hour < 0 || r.hour > 23) wrong = "hour", value = r.hour;
+    else if (r.minute < 0 || r.minute > 59) wrong = "minute", value = r.minute;
+    else if (r.second < 0 || r.second > 59) wrong = "second", value = r.second;
+    if (!wrong) return {};
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "The data file is damaged: its start %d-%02d-%02d %02d:%02d:%02d cannot exist (%s %d).",
+                  r.year, r.month, r.day, r.hour, r.minute, r.second, wrong, value);
+    return {ReadError::BadStart, buf};
+}
+
 ReadResult readDataFile(const std::string& path, RunRecord& out) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return {ReadError::Io, "The file cannot be opened: " + std::string(std::strerror(errno)) + "."};
@@ -152,7 +173,8 @@ ReadResult readDataFile(const std::string& path, RunRecord& out) {
     if (readError) return {ReadError::Io, "The file cannot be read: " + std::string(std::strerror(err)) + "."};
     if (got > kMaxDataFileBytes)
         return {ReadError::TooLarge, "The file is too large to be a data file."};
-    return parseDataFile(reinterpret_cast<const uint8_t*>(buf.data()), got, out);
+    const ReadResult parsed = parseDataFile(reinterpret_cast<const uint8_t*>(buf.data()), got, out);
+    return parsed.ok() ? checkStart(out.run) : parsed;
 }
 
 void snapshotLiveRun(const SampleStore& doc, const RunState& run, RunRecord& out) {

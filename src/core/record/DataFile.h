@@ -35,7 +35,7 @@ struct RunRecord {
 // A record holds room for the largest run; keep it off the stack.
 inline std::unique_ptr<RunRecord> makeRunRecord() { return std::make_unique<RunRecord>(); }
 
-enum class ReadError { None, BadTag, BadCount, Truncated, TooLarge, Io };
+enum class ReadError { None, BadTag, BadCount, Truncated, BadStart, TooLarge, Io };
 
 struct ReadResult {
     ReadError error = ReadError::None;
@@ -50,7 +50,13 @@ std::string encodeDataFile(const RunRecord& rec);
 // Decodes a whole file image into `out`. On an error `out` is left partly
 // filled and must not be used. Bytes after the last field are ignored.
 ReadResult parseDataFile(const uint8_t* data, std::size_t size, RunRecord& out);
-// Reads the file (opened for reading only) and decodes it.
+// Refuses a start that no clock shows: a year outside 1 to 9999, a month
+// outside 1 to 12, a day outside its month, an hour above 23, a minute or a
+// second above 59. No program writes one; it marks a damaged file. A start in
+// the hour skipped when the clocks go forward is kept: every reader moves it
+// on by that hour alike.
+ReadResult checkStart(const LoggedRun& run);
+// Reads the file (opened for reading only), decodes it and checks its start.
 ReadResult readDataFile(const std::string& path, RunRecord& out);
 
 // What Save writes: the committed samples of the live series and the run

@@ -1,6 +1,7 @@
 #include "core/record/LocalTime.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 namespace kv {
@@ -36,6 +37,18 @@ std::string formatLocal(std::time_t t, const char* pattern) {
     return std::string(buf, len);
 }
 
-std::string isoLocal(std::time_t t) { return formatLocal(t, "%Y-%m-%dT%H:%M:%S"); }
+std::string isoLocal(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[96];
+    std::size_t len = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+    // strftime's %z has no colon; the offset is written from tm_gmtoff instead.
+    // A zone's old local mean time may be off by seconds too: they are dropped.
+    const long off = tm.tm_gmtoff;
+    const long mag = off < 0 ? -off : off;
+    len += static_cast<std::size_t>(std::snprintf(buf + len, sizeof buf - len, "%c%02ld:%02ld", off < 0 ? '-' : '+',
+                                                  mag / 3600, mag / 60 % 60));
+    return std::string(buf, std::min(len, sizeof buf - 1));
+}
 
 }  // namespace kv

@@ -18,7 +18,8 @@ LocalFields breakLocal(std::time_t t);
 std::time_t makeLocal(const LocalFields& f);
 // strftime of `t` in local time; empty when the pattern's result does not fit.
 std::string formatLocal(std::time_t t, const char* pattern);
-// "YYYY-MM-DDTHH:MM:SS" of local time.
+// "YYYY-MM-DDTHH:MM:SS+HH:MM": local time with its offset from UTC, so that the
+// hour repeated when the clocks go back reads as two different times.
 std::string isoLocal(std::time_t t);
 
 }  // namespace kv

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "core/record/LocalTime.h"
 #include "core/record/Shown.h"
@@ -52,35 +54,44 @@ void appendJsonString(std::string& out, const std::string& s) {
     out += '"';
 }
 
-std::string isoOfFields(const LoggedRun& r) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", r.year, r.month, r.day, r.hour, r.minute,
-                  r.second);
-    return buf;
-}
-
 void appendInfoFields(std::string& out, const RunRecord& rec) {
     const LoggedRun& r = rec.run;
     out += "{\"samples\":" + std::to_string(r.count);
     out += ",\"unit_flag\":" + std::to_string(r.unitFlag);
     out += ",\"unit\":";
     appendJsonString(out, r.unitText);
-    out += ",\"start\":\"" + isoOfFields(r) + "\"";
+    // The start as the rows have it: normalised once, with its UTC offset.
+    out += ",\"start\":\"" + isoLocal(sampleTime(r, 0)) + "\"";
     out += ",\"interval\":" + std::to_string(r.interval);
     out += ",\"gain\":" + std::to_string(rec.yGain);
     out += ",\"offset\":" + std::to_string(rec.yOffset);
 }
 
-// The shown value as a bare number, or empty for a missing K/IR reading.
+// The shown value as a bare number, or empty for a missing K/IR reading and
+// for a value that is not a number (JSON and CSV readers know no NaN or inf).
 std::string shownNumber(const LoggedRun& run, int i, int q) {
     const float v = run.samples[i * kQuantities + q];
-    if (q == KIR && isNoKirReading(v)) return {};
+    if ((q == KIR && isNoKirReading(v)) || !std::isfinite(v)) return {};
     double s = toShownUnits(v, q, run.unitFlag);
     if (q == KIR) s = cutOneDecimal(s);
     std::string out;
     appendOneDecimal(out, s);
     return out;
 }
+
+// The shortest text that reads back as the same float. The statistics are of
+// float readings, so further digits would only show rounding; a value beyond
+// the float range (a huge reading in °F) keeps the shortest double text.
+std::string statNumber(double x) {
+    if (!std::isfinite(x)) return "null";
+    char buf[64];
+    const auto r = std::fabs(x) <= std::numeric_limits<float>::max()
+                       ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(x))
+                       : std::to_chars(buf, buf + sizeof buf, x);
+    return std::string(buf, r.ptr);
+}
+
+constexpr const char* kStatsKeys[kQuantities] = {"air", "wb", "dp", "kir", "rh"};
 
 }  // namespace
 
@@ -188,6 +199,66 @@ std::string exportCsv(const RunRecord& rec) {
             out += shownNumber(r, i, q);
         }
         out += '\n';
+    }
+    return out;
+}
+
+}  // namespace kv
+
+namespace kv {
+
+std::string statsJson(const RunStats& st, const SampleClock& clock, const std::string& unitText) {
+    std::string out = "{\"samples\": " + std::to_string(st.samples) + ", \"unit\": ";
+    appendJsonString(out, unitText);
+    out += ", \"from\": " + std::to_string(st.first + 1) + ", \"to\": " + std::to_string(st.last + 1);
+    auto extreme = [&](const char* key, const std::optional<Extreme>& e) {
+        out += ", \"";
+        out += key;
+        out += "\": " + (e ? statNumber(e->value) : "null");
+        out += ", \"";
+        out += key;
+        out += "_time\": " + (e ? "\"" + isoLocal(clock.at(e->index)) + "\"" : "null");
+    };
+    for (int q = 0; q < kQuantities; ++q) {
+        const QuantityStats& s = st.q[q];
+        out += ", \"";
+        out += kStatsKeys[q];
+        out += "\": {\"valid\": " + std::to_string(s.valid);
+        extreme("min", s.min);
+        extreme("max", s.max);
+        out += ", \"mean\": " + (s.mean ? statNumber(*s.mean) : "null");
+        out += ", \"sd\": " + (s.sd ? statNumber(*s.sd) : "null");
+        out += "}";
+    }
+    out += "}";
+    return out;
+}
+
+std::string statsText(const RunStats& st, const SampleClock& clock, const std::string& unitText) {
+    std::string out;
+    if (st.last < st.first)
+        out = "No samples (the run has " + std::to_string(st.samples) + ")\n";
+    else
+        out = "Samples " + std::to_string(st.first + 1) + "-" + std::to_string(st.last + 1) + " of " +
+              std::to_string(st.samples) + "; temperatures in " + unitText + ", RH in %RH\n";
+    constexpr const char* kRow = "%-6s%7s%9s%14s  %-25s%14s  %-25s%14s%14s\n";
+    auto line = [&](const std::string (&f)[9]) {
+        const int len = std::snprintf(nullptr, 0, kRow, f[0].c_str(), f[1].c_str(), f[2].c_str(), f[3].c_str(),
+                                      f[4].c_str(), f[5].c_str(), f[6].c_str(), f[7].c_str(), f[8].c_str());
+        std::string row(static_cast<std::size_t>(len) + 1, '\0');
+        std::snprintf(row.data(), row.size(), kRow, f[0].c_str(), f[1].c_str(), f[2].c_str(), f[3].c_str(),
+                      f[4].c_str(), f[5].c_str(), f[6].c_str(), f[7].c_str(), f[8].c_str());
+        row.pop_back();
+        out += row;
+    };
+    line({"", "valid", "missing", "min", "min at", "max", "max at", "mean", "sd"});
+    auto num = [](const std::optional<double>& v) { return v ? statNumber(*v) : std::string("-"); };
+    auto value = [](const std::optional<Extreme>& e) { return e ? statNumber(e->value) : std::string("-"); };
+    auto time = [&](const std::optional<Extreme>& e) { return e ? isoLocal(clock.at(e->index)) : std::string("-"); };
+    for (int q = 0; q < kQuantities; ++q) {
+        const QuantityStats& s = st.q[q];
+        line({kQuantityNames[q], std::to_string(s.valid), std::to_string(s.missing), value(s.min), time(s.min),
+              value(s.max), time(s.max), num(s.mean), num(s.sd)});
     }
     return out;
 }

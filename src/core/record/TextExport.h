@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/record/DataFile.h"
+#include "core/record/RunStats.h"
 #include "core/record/SampleStore.h"
 
 namespace kv {
@@ -32,5 +33,13 @@ std::string infoJson(const RunRecord& rec);
 std::string exportJson(const RunRecord& rec);
 // A header row, then one row per sample: number, ISO 8601 time, shown values.
 std::string exportCsv(const RunRecord& rec);
+
+// Statistics of a span as one JSON object: samples, unit, from, to (1-based),
+// then air, wb, dp, kir, rh, each with valid, min, min_time, max, max_time,
+// mean and sd (null where there is none). Numbers are the shortest text that
+// reads back as the same 32-bit float, as the meter's values are.
+std::string statsJson(const RunStats& stats, const SampleClock& clock, const std::string& unitText);
+// The same as an aligned text table, one row per quantity.
+std::string statsText(const RunStats& stats, const SampleClock& clock, const std::string& unitText);
 
 }  // namespace kv

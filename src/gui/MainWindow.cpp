@@ -18,6 +18,7 @@
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
 #include "core/link/LinkEngine.h"
+#include "core/record/RunStats.h"
 #include "gui/AboutDialog.h"
 #include "gui/HelpWindow.h"
 #include "gui/RecoveryPrompt.h"
@@ -29,6 +30,7 @@
 #include "gui/panels/MeterPanel.h"
 #include "gui/panels/ReadingsPanel.h"
 #include "gui/record/SaveCommand.h"
+#include "gui/stats/StatsWindow.h"
 #include "session/MeterSession.h"
 
 namespace {
@@ -154,6 +156,12 @@ void MainWindow::createMenus() {
     rt->addSeparator();
     rt->addAction(stop);
     rt->addAction(undo);
+    // Beyond the meter's own commands: statistics of the run so far.
+    rt->addSeparator();
+    QAction* stats = makeAction(this, "statistics", "S&tatistics...", "Statistics of the run so far");
+    stats->setShortcut(QKeySequence("Ctrl+T"));
+    connect(stats, &QAction::triggered, this, &MainWindow::showStatistics);
+    rt->addAction(stats);
 
     QMenu* com = menuBar()->addMenu("&COM Port");
     for (int i = 0; i < 4; ++i) {
@@ -331,6 +339,32 @@ void MainWindow::onOpen() {
     connect(logger_, &LoggerViewer::shownChanged, this, &MainWindow::updateCommandStates);
     session_->model().run.loggerOpen = 1;
     logger_->show();
+}
+
+void MainWindow::showStatistics() {
+    if (!stats_) {
+        stats_ = new StatsWindow(this);
+        stats_->setAttribute(Qt::WA_DeleteOnClose);
+        stats_->setWindowTitle("Statistics of the run");
+        // The window follows the run while it is open.
+        const auto refresh = [this] { refreshStatistics(); };
+        connect(session_.get(), &MeterSession::sampleCommitted, stats_, refresh);
+        connect(session_.get(), &MeterSession::runStarted, stats_, refresh);
+        connect(session_.get(), &MeterSession::runRestored, stats_, refresh);
+    }
+    refreshStatistics();
+    stats_->show();
+    stats_->raise();
+    stats_->activateWindow();
+}
+
+void MainWindow::refreshStatistics() {
+    if (!stats_) return;
+    const kv::Model& m = session_->model();
+    const int n = m.run.n;
+    const kv::RunStats s = kv::computeRunStats(kv::liveSamples(*m.doc, n), 0, n - 1, m.run.unitFlag);
+    stats_->setStatistics(s, kv::SampleClock{m.run.runStartTime, m.run.intervalMs / 1000},
+                          QString::fromStdString(m.run.unitText));
 }
 
 void MainWindow::onFileOpen() { openDataFileInteractive(this, session_->model()); }

@@ -13,6 +13,7 @@ class GraphControlBar;
 class ReadingsPanel;
 class MeterPanel;
 class LoggerViewer;
+class StatsWindow;
 class QAction;
 class QLabel;
 class QScrollBar;
@@ -82,6 +83,9 @@ private:
     void onComPort(int n);
     void onOtherCom();
     void onFileOpen();
+    // Statistics of the run so far, in a small window that follows the run.
+    void showStatistics();
+    void refreshStatistics();
 
     // First, so that it goes last: every window below observes it.
     std::unique_ptr<MeterSession> session_;
@@ -91,6 +95,7 @@ private:
     MeterPanel* meterPanel_ = nullptr;
     QWidget* scrollBarBar_ = nullptr;
     QPointer<LoggerViewer> logger_;
+    QPointer<StatsWindow> stats_;
     std::array<QLabel*, 3> panes_{};
     QString configDir_, configPath_, journalDir_;
     AppOptions opts_;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -135,4 +136,24 @@ TEST(MainWindow, StopKeepsCommittedSamples) {
     EXPECT_EQ(m.link.runInProgress, 0);
     EXPECT_EQ(m.link.stopped, 1);
     EXPECT_FALSE(w.action("stop")->isEnabled());
+}
+
+TEST(MainWindow, StatisticsFollowTheRunSoFar) {
+    QTemporaryDir dir;
+    MainWindow w(optionsIn(dir));
+    kv::Model& m = w.session().model();
+    m.run.runStartTime = 0;
+    m.run.intervalMs = 1000;
+    for (int i = 0; i < 4; ++i) m.doc->live[kv::AIR][i] = 20.0f + i;
+    m.run.n = 2;
+    w.action("statistics")->trigger();
+    auto* stats = w.findChild<QTableWidget*>("statistics");
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats->item(kv::AIR, 0)->text(), "2");
+    EXPECT_EQ(stats->item(kv::AIR, 3)->text(), "21.00");
+    // The next committed sample reaches the open window.
+    m.run.n = 4;
+    emit w.session().sampleCommitted(4);
+    EXPECT_EQ(stats->item(kv::AIR, 0)->text(), "4");
+    EXPECT_EQ(stats->item(kv::AIR, 3)->text(), "23.00");
 }

@@ -3,6 +3,8 @@
 
 #include <ostream>
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -257,7 +259,12 @@ INSTANTIATE_TEST_SUITE_P(Readings, LowerReading,
                                            LowerCase{"Pos3025", 30.25f, "30.2"},
                                            LowerCase{"Pos2399", 23.99f, "23.9"},
                                            LowerCase{"Neg5599", -55.99f, "-55.9"},
-                                           LowerCase{"Pos1000", 1000.0f, "1000.0"}),
+                                           LowerCase{"Pos1000", 1000.0f, "1000.0"},
+                                           LowerCase{"Pos015", 0.15f, "0.1"},
+                                           LowerCase{"Neg015", -0.15f, "-0.1"},
+                                           LowerCase{"Pos1e12", 1e12f, "999999995903.9"},
+                                           LowerCase{"Pos3e38", 3e38f,
+                                                     "300000000549775575777803994281145270272.0"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FrameDecoder, UpperReadingsRoundToOneDecimal) {
@@ -268,6 +275,69 @@ TEST(FrameDecoder, UpperReadingsRoundToOneDecimal) {
     d.feed(f);
     EXPECT_EQ(d.meter.upper, "23.5");
     EXPECT_EQ(d.meter.upper2, "-0.1");
+}
+
+// "%.1f" of the upper readings: ties to even, the sign of a negative value
+// that rounds to zero, and the values too large or not numbers at all.
+struct UpperCase {
+    const char* name;
+    float v;
+    const char* text;
+};
+void PrintTo(const UpperCase& c, std::ostream* os) { *os << c.name; }
+
+class UpperReading : public ::testing::TestWithParam<UpperCase> {};
+
+TEST_P(UpperReading, Text) {
+    Decoder d;
+    FrameFields f = exampleFields();
+    f.display1 = GetParam().v;
+    f.display2 = -GetParam().v;
+    d.feed(f);
+    EXPECT_EQ(d.meter.upper, GetParam().text);
+    const std::string text = GetParam().text;
+    EXPECT_EQ(d.meter.upper2, text[0] == '-' ? text.substr(1) : "-" + text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Readings, UpperReading,
+                         ::testing::Values(UpperCase{"TieDownToEven", 0.25f, "0.2"},
+                                           UpperCase{"TieUpToEven", 0.75f, "0.8"},
+                                           UpperCase{"TieLarge", 1023.75f, "1023.8"},
+                                           UpperCase{"NegativeTie", -1.25f, "-1.2"},
+                                           UpperCase{"JustAboveTie", 0.05f, "0.1"},
+                                           UpperCase{"JustBelowTie", 0.95f, "0.9"},
+                                           UpperCase{"NegativeZero", -0.0f, "-0.0"},
+                                           UpperCase{"NegativeToZero", -0.04f, "-0.0"},
+                                           UpperCase{"Tiny", 1e-30f, "0.0"},
+                                           UpperCase{"Large", 1e12f, "999999995904.0"},
+                                           UpperCase{"Huge", 3e38f, "300000000549775575777803994281145270272.0"},
+                                           UpperCase{"Infinite", -INFINITY, "-inf"},
+                                           UpperCase{"NotANumber", NAN, "nan"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every reading a frame can carry prints as the C library's "%.1f" does: a
+// sweep over the float range with a stride, and the neighbours of every tenth
+// and half tenth up to 2000, where rounding is decided.
+TEST(FrameDecoder, UpperReadingsMatchTheLibraryFormat) {
+    Decoder d;
+    FrameFields f = exampleFields();
+    auto expectLikeLibrary = [&](float v) {
+        f.display1 = v;
+        d.feed(f);
+        char buf[400];
+        const auto res = std::to_chars(buf, buf + sizeof buf, double(v), std::chars_format::fixed, 1);
+        ASSERT_EQ(d.meter.upper, std::string(buf, res.ptr)) << std::hexfloat << v;
+    };
+    for (uint32_t bits = 0; bits < 0xFF800000u; bits += 4093) {
+        float v;
+        std::memcpy(&v, &bits, sizeof v);
+        expectLikeLibrary(v);
+        expectLikeLibrary(-v);
+    }
+    for (int k = 0; k <= 40000; ++k) {
+        const float t = static_cast<float>(k) / 20.0f;
+        for (float v : {std::nextafter(t, 0.0f), t, std::nextafter(t, 3000.0f)}) expectLikeLibrary(v);
+    }
 }
 
 // ---- annunciators, unit, battery, backlight ----

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -192,3 +193,79 @@ TEST(ReportPage, LargerAreaGetsThePageAtItsSizeAndPainterStateIsKept) {
     EXPECT_EQ(img.pixel(1100 - 11, 1500 - 999), qRgb(0, 0, 0));
     EXPECT_GT(countColour(img, QRect(1100 - 700, 1500 - 601, 600, 3), kPen[kv::RH]), 100);
 }
+
+namespace {
+
+// Today's page drawn as it was before its traces became chunked polylines:
+// every segment on its own, all quantities in turn at each sample. The oracle
+// of the comparison below, kept here only.
+QImage segmentBySegmentPage(const kv::ReportData& d, const QRectF& area, double dpi) {
+    QImage img(area.size().toSize(), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    const kv::ReportLayout lay = kv::layoutReport(d);
+    const kv::PageMapping m = kv::reportMapping(0, 0, area.width(), area.height(), dpi, dpi);
+    const QTransform up(m.sx, 0, 0, -m.sy, m.ox, m.oy), down(m.sx, 0, 0, m.sy, m.ox, m.oy);
+    auto pen = [](QColor c, double w, Qt::PenStyle s = Qt::SolidLine, Qt::PenCapStyle cap = Qt::RoundCap) {
+        return QPen(c, w, s, cap, Qt::RoundJoin);
+    };
+    auto line = [&p](const kv::PageLine& l) { p.drawLine(l.a.x, l.a.y, l.b.x, l.b.y); };
+    auto text = [&p](const kv::PageText& t) {
+        p.setFont(reportFont(t.font));
+        p.drawText(QRectF(t.at.x, -t.at.y, 100000.0, 1000.0),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine,
+                   QString::fromStdString(t.text));
+    };
+    p.setClipRect(area);
+    p.setWorldTransform(up);
+    p.setPen(pen(Qt::black, 2));
+    for (const auto& l : lay.frame) line(l);
+    for (std::size_t i = 0; i + 1 < lay.trace[0].size(); ++i)
+        for (int q = 0; q < kv::kQuantities; ++q) {
+            p.setPen(pen(QColor(kPen[q]), 2));
+            line({lay.trace[q][i], lay.trace[q][i + 1]});
+        }
+    const double w = area.width() / m.sx, h = area.height() / m.sy;
+    p.fillRect(QRectF(QPointF(-w - 10, kv::kFrameTop), QPointF(10, h + 10)), Qt::white);
+    p.fillRect(QRectF(QPointF(-w - 10, -10), QPointF(10, kv::kFrameBottom)), Qt::white);
+    p.setWorldTransform(down);
+    p.setPen(Qt::black);
+    text(lay.title);
+    for (const auto& group : {lay.names, std::vector(lay.yLabels.begin(), lay.yLabels.end()),
+                              std::vector(lay.timeLabels.begin(), lay.timeLabels.end())})
+        for (const auto& t : group) text(t);
+    p.setWorldTransform(up);
+    p.setPen(pen(QColor(127, 127, 127), 1, Qt::DotLine, Qt::FlatCap));
+    for (const auto& l : lay.grid) line(l);
+    p.setWorldTransform(down);
+    p.setPen(Qt::black);
+    text(lay.date);
+    return img;
+}
+
+}  // namespace
+
+TEST(ReportPage, ChunkedTracesLookLikeSegmentBySegmentOnes) {
+    // A 10000-sample run whose five slow waves cross each other, read to a
+    // tenth as the meter gives them, with a flicker of a few tenths.
+    LoggedPage run(10000, [](int i, int q) {
+        const float mid[] = {22, 17, 13, 30, 55}, amp[] = {6, 5, 4, 20, 15}, period[] = {700, 650, 800, 450, 1100};
+        const float wave = mid[q] + amp[q] * std::sin(static_cast<float>(i) / period[q] + static_cast<float>(q));
+        const float flicker = 0.3f * std::sin(static_cast<float>(i) * 12.9898f + static_cast<float>(q) * 78.233f);
+        return std::round(10.0f * (wave + flicker)) / 10.0f;
+    });
+    const double dpi = 300;
+    const QRectF area(0, 0, 8.0 * dpi, 11.2 * dpi);
+    const QImage oracle = segmentBySegmentPage(run.data(), area, dpi);
+    const Page page = render(run.data(), area.size().toSize(), area, dpi);
+    long ink = 0, differ = 0;
+    for (int y = 0; y < oracle.height(); ++y)
+        for (int x = 0; x < oracle.width(); ++x) {
+            const QRgb a = oracle.pixel(x, y), b = page.img.pixel(x, y);
+            if (isInk(a) || isInk(b)) ++ink;
+            if (a != b) ++differ;
+        }
+    EXPECT_GT(countColour(oracle, oracle.rect(), kPen[kv::AIR]), 20000) << "the oracle drew no traces";
+    EXPECT_LE(differ, ink / 100) << differ << " of " << ink << " inked pixels differ";
+}
+

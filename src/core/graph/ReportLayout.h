@@ -74,8 +74,9 @@ struct PageText {
 struct ReportLayout {
     std::array<PageLine, 4> frame{};            // bottom, left, top, right
     // One vertex per sample for each shown quantity (empty otherwise and when
-    // the run has fewer than two samples). The segments are drawn sample by
-    // sample, all quantities in order, so later ones cover earlier ones.
+    // the run has fewer than two samples). The segments are drawn a short run
+    // of samples at a time, all quantities in order, so later ones cover
+    // earlier ones where they cross.
     std::vector<PagePoint> trace[kQuantities];
     bool body = false;                          // n >= 1: texts and grid are drawn
     PageText title;

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QTransform>
+#include <algorithm>
 
 namespace {
 
@@ -20,6 +21,11 @@ QPen solidPen(const QColor& c, double widthUnits) {
     pen.setCosmetic(false);
     return pen;
 }
+
+// Segments per polyline of a trace: short enough that crossing traces cover
+// each other in quantity order almost everywhere, long enough that a printer
+// or a PDF gets a few hundred paths, not one per segment.
+constexpr std::size_t kTraceChunkSegments = 32;
 
 QPoint toQ(const kv::PagePoint& pt) { return QPoint(pt.x, pt.y); }
 
@@ -68,29 +74,31 @@ void drawReport(QPainter& p, const QRectF& area, double dpiX, double dpiY, const
         return;
     }
 
-    // Traces, sample by sample with all quantities in order, so that a later
-    // quantity covers an earlier one where they cross. A single quantity is
-    // one polyline: the same picture, and far less for a printer to take in.
-    int shownCount = 0, only = -1;
-    for (int q = 0; q < kv::kQuantities; ++q)
-        if (!lay.trace[q].empty()) ++shownCount, only = q;
-    if (shownCount == 1) {
-        const auto& pts = lay.trace[only];
-        QPolygon poly(static_cast<int>(pts.size()));
-        for (std::size_t i = 0; i < pts.size(); ++i) poly.setPoint(static_cast<int>(i), pts[i].x, pts[i].y);
-        p.setPen(solidPen(kTracePen[only], 2.0));
-        p.drawPolyline(poly);
-    } else if (shownCount > 1) {
-        QPen pens[kv::kQuantities];
-        for (int q = 0; q < kv::kQuantities; ++q) pens[q] = solidPen(kTracePen[q], 2.0);
-        const std::size_t n = lay.trace[only].size();
-        for (std::size_t i = 0; i + 1 < n; ++i)
-            for (int q = 0; q < kv::kQuantities; ++q) {
-                if (lay.trace[q].empty()) continue;
-                p.setPen(pens[q]);
-                p.drawLine(toQ(lay.trace[q][i]), toQ(lay.trace[q][i + 1]));
-            }
+    // Traces as short polylines, chunk k of every quantity (in quantity
+    // order) before chunk k + 1, so that where traces cross a later quantity
+    // still covers an earlier one, as drawing them sample by sample would. A
+    // PDF takes a path per call, and a pen change and a path per segment made
+    // the page several times slower than this; a single trace is one polyline.
+    QPolygon polys[kv::kQuantities];
+    int shownCount = 0;
+    std::size_t n = 0;
+    for (int q = 0; q < kv::kQuantities; ++q) {
+        const auto& pts = lay.trace[q];
+        if (pts.empty()) continue;
+        ++shownCount;
+        n = pts.size();
+        polys[q].reserve(static_cast<int>(n));
+        for (const kv::PagePoint& v : pts) polys[q].append(QPoint(v.x, v.y));
     }
+    QPen pens[kv::kQuantities];
+    for (int q = 0; q < kv::kQuantities; ++q) pens[q] = solidPen(kTracePen[q], 2.0);
+    const std::size_t chunk = shownCount == 1 ? n : kTraceChunkSegments;
+    for (std::size_t i = 0; i + 1 < n; i += chunk)
+        for (int q = 0; q < kv::kQuantities; ++q) {
+            if (polys[q].isEmpty()) continue;
+            p.setPen(pens[q]);
+            p.drawPolyline(polys[q].constData() + i, static_cast<int>(std::min(chunk + 1, n - i)));
+        }
 
     // What went beyond the frame's top or bottom is painted over, across the
     // whole printable area; a little past its edges, so that no stroke

@@ -1,3 +1,4 @@
+#include <QtGlobal>
 #include <cstdio>
 #include <string>
 
@@ -33,9 +34,18 @@ std::string commandTable() {
                "Exit status: 0 success, 1 I/O error, 2 bad arguments or refused input.\n";
 }
 
+// Qt's own notes about its surroundings ("XDG_RUNTIME_DIR not set", a font
+// substituted) are not the tool's to print: they would land in the output of
+// scripts and cron jobs. Every command checks what it needs and says in its
+// own words what failed; only Qt's reports of real failures still pass.
+void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "kv2047-tool: %s\n", qPrintable(text));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(qtMessages);
     QStringList args;
     for (int i = 0; i < argc; ++i) {
         args << QString::fromLocal8Bit(argv[i]);

@@ -198,6 +198,7 @@ TEST_F(Completion, ValuesAndFiles) {
         {{"export", "run.AsmDat", "--format", "=", "c"}, {"csv"}},
         {{"report", "run.AsmDat", "--show", "air,r"}, {"air,RH"}},
         {{"report", "run.AsmDat", "-o", ""}, {"out.pdf"}},
+        {{"report", "run.AsmDat", "--page-size", ""}, {"A4", "Letter"}},
         {{"info", ""}, {"run.AsmDat"}},
         {{"decode", ""}, {"run.AsmDat", "out.pdf", "notes.txt"}},
         {{"record", "--rate", ""}, {}},

@@ -3,7 +3,10 @@
 
 #include <cstdlib>
 #include <memory>
+#include <QXmlStreamReader>
+#include <ostream>
 #include <regex>
+#include <vector>
 
 #include "core/record/DataFile.h"
 #include "core/record/LocalTime.h"
@@ -186,5 +189,113 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorRow{"EmptyRun", {"EMPTY", "-o", "OUT"}, 2, "no samples"},
         ErrorRow{"BadTag", {"BADTAG", "-o", "OUT"}, 2, "Invalid Format!"},
         ErrorRow{"OutputFolderMissing", {"IN", "-o", "DIR/no/such/out.pdf"}, 1, "out.pdf"},
-        ErrorRow{"OutputIsTheInput", {"IN", "-o", "DIR/./run.AsmDat"}, 2, "is the input"}),
+        ErrorRow{"OutputIsTheInput", {"IN", "-o", "DIR/./run.AsmDat"}, 2, "is the input"},
+        ErrorRow{"UnknownPageSize", {"IN", "-o", "OUT", "--page-size", "A5"}, 2, "'A5' (use A4 or Letter)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The file's format by its name, the paper by --page-size or the locale, and
+// nothing on standard error but the tool's own messages, also where Qt would
+// warn about its surroundings (no XDG_RUNTIME_DIR in a root shell or cron).
+struct OutputRow {
+    const char* name;
+    const char* out;                  // file name in the scratch folder
+    std::vector<std::string> extra;   // further arguments
+    const char* locale;               // LC_ALL of the tool
+    bool noRuntimeDir;
+    const char* magic;                // the file's first bytes
+    QSize pixels;                     // of a PNG at 300 dpi, or a PDF's page in points
+};
+void PrintTo(const OutputRow& r, std::ostream* os) { *os << r.name; }
+class ReportToolOutputs : public ::testing::TestWithParam<OutputRow> {};
+
+// Sets (or, given null, unsets) environment variables until it goes.
+class EnvScope {
+public:
+    void set(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved_.push_back({name, old != nullptr, old ? old : ""});
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~EnvScope() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            it->had ? setenv(it->name, it->value.c_str(), 1) : unsetenv(it->name);
+    }
+
+private:
+    struct Saved { const char* name; bool had; std::string value; };
+    std::vector<Saved> saved_;
+};
+
+// The smallest rectangle holding every pixel that is not white.
+QRect inkBounds(const QImage& img) {
+    QRect r;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if ((img.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) r |= QRect(x, y, 1, 1);
+    return r;
+}
+
+TEST_P(ReportToolOutputs, FormatPaperAndQuiet) {
+    const OutputRow& row = GetParam();
+    ScratchDir dir;
+    const std::string in = writeRun(dir, *sevenSamples()), out = dir.file(row.out);
+    std::vector<std::string> args{"report", in, "-o", out};
+    args.insert(args.end(), row.extra.begin(), row.extra.end());
+    kvtest::ProgramResult r;
+    {
+        EnvScope env;
+        env.set("LC_ALL", row.locale);
+        if (row.noRuntimeDir) env.set("XDG_RUNTIME_DIR", nullptr);
+        r = kvtest::runProgram(tool(), args, "", dir);
+    }
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string bytes = kvtest::readWhole(out);
+    ASSERT_EQ(bytes.rfind(row.magic, 0), 0u) << bytes.substr(0, 16);
+
+    const std::string magic = row.magic;
+    if (magic == "%PDF") {
+        const std::string info = kvtest::pdfInfo(out, dir);
+        const std::string size = std::to_string(row.pixels.width()) + " x " + std::to_string(row.pixels.height());
+        EXPECT_NE(info.find("Page size:       " + size), std::string::npos) << info;
+    } else if (magic == "\x89PNG") {
+        const QImage png(QString::fromStdString(out));
+        EXPECT_EQ(png.size(), row.pixels);
+        EXPECT_EQ(png.dotsPerMeterX(), 11811);
+        // Where the page lies on the paper: as in the PDF on the same paper, to
+        // the few pixels by which two rasterisers place the edges of glyphs.
+        const std::string pdf = dir.file("same.pdf");
+        std::vector<std::string> pdfArgs{"report", in, "-o", pdf};
+        pdfArgs.insert(pdfArgs.end(), row.extra.begin(), row.extra.end());
+        EnvScope env;
+        env.set("LC_ALL", row.locale);
+        ASSERT_EQ(kvtest::runProgram(tool(), pdfArgs, "", dir).status, 0);
+        const QRect fromPdf = inkBounds(kvtest::pdfPage(pdf, 300, dir)), fromPng = inkBounds(png);
+        for (auto [a, b] : {std::pair{fromPng.left(), fromPdf.left()}, {fromPng.top(), fromPdf.top()},
+                            {fromPng.right(), fromPdf.right()}, {fromPng.bottom(), fromPdf.bottom()}})
+            EXPECT_NEAR(a, b, 8) << "ink of the PNG " << fromPng.x() << "," << fromPng.y() << " "
+                                 << fromPng.width() << "x" << fromPng.height();
+    } else {
+        QXmlStreamReader xml(QByteArray::fromStdString(bytes));
+        while (!xml.atEnd()) xml.readNext();
+        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        for (const char* colour : {"#370000", "#373700", "#003737", "#321932", "#003700"})
+            EXPECT_NE(bytes.find(std::string("stroke=\"") + colour + "\""), std::string::npos) << colour;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReportToolOutputs,
+    ::testing::Values(
+        OutputRow{"PdfOnA4InTheCLocale", "r.pdf", {}, "C.UTF-8", false, "%PDF", {595, 842}},
+        OutputRow{"PdfOnLetterInAUsLocale", "r.pdf", {}, "en_US.UTF-8", false, "%PDF", {612, 792}},
+        OutputRow{"PageSizeOverridesTheLocale", "r.pdf", {"--page-size", "a4"}, "en_US.UTF-8", false, "%PDF",
+                  {595, 842}},
+        OutputRow{"UnknownExtensionIsPdf", "r.report", {}, "C.UTF-8", false, "%PDF", {595, 842}},
+        OutputRow{"QuietWithoutRuntimeDir", "r.pdf", {}, "C.UTF-8", true, "%PDF", {595, 842}},
+        OutputRow{"PngOnA4", "r.png", {"--page-size", "A4"}, "C.UTF-8", true, "\x89PNG", {2480, 3508}},
+        OutputRow{"PngOnLetterByUpperCaseNames", "R.PNG", {"--page-size", "LETTER"}, "C.UTF-8", false, "\x89PNG",
+                  {2550, 3300}},
+        OutputRow{"Svg", "r.Svg", {}, "C.UTF-8", true, "<?xml", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+

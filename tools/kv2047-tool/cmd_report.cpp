@@ -1,12 +1,10 @@
-// kv2047-tool report: the logger's "Test Report" of a data file, as a PDF.
-// Drawn by the same page routine as the Print commands, on an offscreen
-// platform, so no display is needed.
+// kv2047-tool report: the logger's "Test Report" of a data file, as a PDF,
+// PNG or SVG file. Drawn by the same page routine as the Print commands, on an
+// offscreen platform, so no display is needed.
 #include <QByteArray>
 #include <QGuiApplication>
-#include <QPageLayout>
+#include <QLocale>
 #include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <cstdio>
 #include <cstring>
@@ -17,7 +15,7 @@
 #include "Commands.h"
 #include "ToolRead.h"
 #include "core/graph/ReportLayout.h"
-#include "gui/report/ReportPage.h"
+#include "gui/report/ReportFile.h"
 #include "core/logger/SetTable.h"
 
 namespace {
@@ -48,21 +46,39 @@ bool parseShown(const char* list, bool shown[kv::kQuantities]) {
     }
 }
 
+// The paper of the user's locale. Qt knows no paper size per locale; the
+// locales that measure in US units are the Letter countries, the others
+// mostly use A4 (--page-size chooses otherwise).
+QPageSize::PageSizeId localePaper() {
+    return QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter : QPageSize::A4;
+}
+
 }  // namespace
 
 int cmdReport(const QStringList& args) {
-    CommandLine cli("kv2047-tool report", "FILE -o OUT.pdf [--show AIR,WB,DP,K/IR,RH]",
-                    "Draws the logger's test report of a data file as a one-page PDF, the page\n"
-                    "that Print draws. Needs no display.");
-    const QCommandLineOption outOpt = cli.add({"o", "output"}, "The PDF to write.", "OUT.pdf");
+    CommandLine cli("kv2047-tool report", "FILE -o OUT [--page-size A4|Letter] [--show AIR,WB,DP,K/IR,RH]",
+                    "Draws the logger's test report of a data file on one page, the page that\n"
+                    "Print draws: OUT.png is a PNG image at 300 dpi, OUT.svg an SVG image, any\n"
+                    "other name a PDF. Needs no display.");
+    const QCommandLineOption outOpt = cli.add({"o", "output"}, "The file to write (.pdf, .png or .svg).", "OUT");
+    const QCommandLineOption paperOpt = cli.add(
+        {"page-size"}, "The paper: A4 or Letter (default: the locale's; a page too short shrinks to fit).",
+        "A4|Letter");
     const QCommandLineOption showOpt =
         cli.add({"show"}, "The quantities drawn: AIR, WB, DP, K/IR, RH, separated by commas (default: all).",
                 "LIST");
     cli.addArgument("FILE", "A data file (.AsmDat).", "FILE");
     if (const int status = cli.parse(args, 1, 1); status >= 0) return status;
     const std::string fileArg = cli.argument(0), outArg = cli.value(outOpt);
-    if (outArg.empty()) return cli.refuse("-o OUT.pdf is needed");
+    if (outArg.empty()) return cli.refuse("-o OUT is needed");
     if (CommandLine::sameFile(fileArg, outArg)) return cli.refuse("the output '" + outArg + "' is the input");
+    QPageSize::PageSizeId paper = localePaper();
+    if (cli.isSet(paperOpt)) {
+        const QString name = cli.parser().value(paperOpt);
+        if (name.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0) paper = QPageSize::A4;
+        else if (name.compare(QLatin1String("Letter"), Qt::CaseInsensitive) == 0) paper = QPageSize::Letter;
+        else return cli.refuse("unknown page size '" + cli.value(paperOpt) + "' (use A4 or Letter)");
+    }
     bool shown[kv::kQuantities] = {true, true, true, true, true};
     if (cli.isSet(showOpt) && !parseShown(cli.value(showOpt).c_str(), shown)) return 2;
     const char* file = fileArg.c_str();
@@ -84,29 +100,15 @@ int cmdReport(const QStringList& args) {
 
     const kv::ReportData data = kv::loggerReportData(rec->run, rec->yGain, rec->yOffset,
                                                      kv::logger::loggedStart(rec->run), shown, std::time(nullptr));
-    // An older file at the path stays as it was unless the whole report is written.
-    QSaveFile out(QString::fromLocal8Bit(outPath));
-    if (!out.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(out.errorString()));
+    QString error;
+    const QByteArray bytes = renderReport(data, reportFormatFor(QString::fromLocal8Bit(outPath)), paper, &error);
+    if (bytes.isEmpty()) {
+        std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(error));
         return 1;
     }
-    {
-        QPdfWriter pdf(&out);
-        pdf.setTitle(QString::fromLatin1(kv::kReportDocName));
-        pdf.setCreator(QStringLiteral("kv2047-tool"));
-        // A4 with narrow margins holds the 8.0 x 11.2 inch page at its full size.
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(3, 3, 3, 3),
-                                      QPageLayout::Millimeter));
-        QPainter p;
-        if (!p.begin(&pdf)) {
-            std::fprintf(stderr, "kv2047-tool: %s: the PDF could not be started\n", outPath);
-            out.cancelWriting();
-            return 1;
-        }
-        drawReport(p, QRectF(0, 0, pdf.width(), pdf.height()), pdf.logicalDpiX(), pdf.logicalDpiY(), data);
-        p.end();
-    }
-    if (!out.commit()) {
+    // An older file at the path stays as it was unless the whole report is written.
+    QSaveFile out(QString::fromLocal8Bit(outPath));
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
         std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(out.errorString()));
         return 1;
     }

@@ -19,6 +19,7 @@
 namespace {
 
 using kvtest::runProgram;
+using kvtest::EnvScope;
 using kvtest::ScratchDir;
 using Names = std::set<std::string>;
 
@@ -27,23 +28,6 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 const std::string kSource = KV2047_SOURCE_DIR;
-
-// Sets or unsets environment variables for one scope.
-class EnvScope {
-public:
-    void set(const char* name, const char* value) {
-        saved_.push_back({name, std::getenv(name) != nullptr, env(name)});
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~EnvScope() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
-            it->had ? setenv(it->name, it->value.c_str(), 1) : unsetenv(it->name);
-    }
-
-private:
-    struct Saved { const char* name; bool had; std::string value; };
-    std::vector<Saved> saved_;
-};
 
 // The names in the "Options:" table of a --help text ("-o, --output <OUT>  ...").
 Names optionsOf(const std::string& help) {

@@ -14,6 +14,7 @@
 
 namespace {
 
+using kvtest::EnvScope;
 using kvtest::ScratchDir;
 
 std::string tool() {
@@ -207,24 +208,6 @@ struct OutputRow {
 };
 void PrintTo(const OutputRow& r, std::ostream* os) { *os << r.name; }
 class ReportToolOutputs : public ::testing::TestWithParam<OutputRow> {};
-
-// Sets (or, given null, unsets) environment variables until it goes.
-class EnvScope {
-public:
-    void set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        saved_.push_back({name, old != nullptr, old ? old : ""});
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~EnvScope() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
-            it->had ? setenv(it->name, it->value.c_str(), 1) : unsetenv(it->name);
-    }
-
-private:
-    struct Saved { const char* name; bool had; std::string value; };
-    std::vector<Saved> saved_;
-};
 
 // The smallest rectangle holding every pixel that is not white.
 QRect inkBounds(const QImage& img) {

@@ -81,4 +81,23 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
     return r;
 }
 
+// Sets (or, given null, unsets) environment variables for the programs run
+// until it goes, then puts back what was there.
+class EnvScope {
+public:
+    void set(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved_.push_back({name, old != nullptr, old ? old : ""});
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~EnvScope() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            it->had ? setenv(it->name, it->value.c_str(), 1) : unsetenv(it->name);
+    }
+
+private:
+    struct Saved { const char* name; bool had; std::string value; };
+    std::vector<Saved> saved_;
+};
+
 }  // namespace kvtest

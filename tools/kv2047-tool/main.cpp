@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -36,6 +40,13 @@ std::string commandTable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A standard stream the caller closed would be taken by the next file
+    // opened (a data file, the journal, the serial port) and written into. Its
+    // place is held by /dev/null opened the other way, so using it still fails.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            if (const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC); held > 2)
+                ::close(held);
     QStringList args;
     for (int i = 0; i < argc; ++i) {
         args << QString::fromLocal8Bit(argv[i]);

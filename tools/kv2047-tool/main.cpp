@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"report", cmdReport, "a data file's test report as a PDF"},
     {"record", cmdRecord, "record a run from the meter without a display"},
     {"recover", cmdRecover, "write out a recording that was interrupted"},
+    {"monitor", cmdMonitor, "the meter's readings as one line per frame, for other tools"},
 };
 
 std::string commandTable() {
@@ -61,7 +62,8 @@ int main(int argc, char** argv) {
     const std::string table = commandTable();
     CommandLine cli("kv2047-tool", "COMMAND [ARGS]",
                     "The headless companion of the KV2047 meter: decodes captures, describes,\n"
-                    "exports and reports data files, and records runs. Needs no display.",
+                    "exports and reports data files, records runs and streams live readings.\n"
+                    "Needs no display.",
                     table.c_str());
     const QCommandLineOption version = cli.add({"v", "version"}, "Show the version and exit.");
     cli.addArgument("command", "What to do (see the commands below).", "COMMAND [ARGS]");

@@ -186,6 +186,7 @@ TEST_F(Completion, ValuesAndFiles) {
         {{"info", ""}, {"run.AsmDat"}},
         {{"decode", ""}, {"run.AsmDat", "out.pdf", "notes.txt"}},
         {{"record", "--rate", ""}, {}},
+        {{"monitor", "--format", ""}, {"jsonl", "csv"}},
     };
     for (const auto& row : rows)
         EXPECT_EQ(complete(row.words), row.expected) << row.words[0] << " ... " << row.words.back();

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 
@@ -49,6 +50,15 @@ bool CommandLine::sameFile(const std::string& a, const std::string& b) {
     // Not both there yet: the same path once links and dot-dots are resolved.
     const fs::path ca = fs::weakly_canonical(a, e2), cb = fs::weakly_canonical(b, e3);
     return !e2 && !e3 && ca == cb;
+}
+
+bool CommandLine::parseInt(const std::string& text, int lo, int hi, int& out) {
+    int x = 0;
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, x);
+    if (r.ec != std::errc() || r.ptr != end || x < lo || x > hi) return false;
+    out = x;
+    return true;
 }
 
 int CommandLine::flushOutput() const {

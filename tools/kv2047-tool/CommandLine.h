@@ -37,6 +37,9 @@ public:
 
     // True when two paths name one file: the same path, or a link to it.
     static bool sameFile(const std::string& a, const std::string& b);
+    // A whole number from `lo` to `hi` written plainly (no blanks, sign of plus
+    // or trailing characters) into `out`; false, `out` untouched, otherwise.
+    static bool parseInt(const std::string& text, int lo, int hi, int& out);
 
     bool isSet(const QCommandLineOption& o) const { return parser_.isSet(o); }
     // A value as the bytes the system takes for a file or device name.

@@ -10,3 +10,4 @@ int cmdStats(const QStringList& args);
 int cmdReport(const QStringList& args);
 int cmdRecord(const QStringList& args);
 int cmdRecover(const QStringList& args);
+int cmdMonitor(const QStringList& args);

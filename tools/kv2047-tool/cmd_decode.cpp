@@ -1,7 +1,5 @@
 // kv2047-tool decode [FILE]: serial reads as hex lines in, one JSON object per read out.
 #include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,41 +9,13 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "ValueText.h"
 #include "core/link/FrameDecoder.h"
 #include "core/link/HexLine.h"
 #include "core/link/LineReader.h"
 #include "core/link/MeterDisplay.h"
 
 namespace {
-
-void appendFloat(std::string& s, float v) {
-    // JSON has no NaN or infinity; a frame may still carry them.
-    if (!std::isfinite(v)) {
-        s += "null";
-        return;
-    }
-    char buf[32];
-    // Shortest text that reads back as the same 32-bit float.
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    s.append(buf, r.ptr);
-}
-
-void appendString(std::string& s, const std::string& v) {
-    s += '"';
-    for (unsigned char c : v) {
-        if (c == '"' || c == '\\') {
-            s += '\\';
-            s += char(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            s += buf;
-        } else {
-            s += char(c);
-        }
-    }
-    s += '"';
-}
 
 void field(std::string& s, const char* key) {
     s += ",\"";
@@ -55,10 +25,9 @@ void field(std::string& s, const char* key) {
 
 std::string acceptedJson(const kv::DecodedFrame& f, const kv::MeterDisplay& m) {
     std::string s = "{\"accepted\":true";
-    static const char* const kKeys[5] = {"air", "wb", "dp", "kir", "rh"};
     for (int q = 0; q < 5; ++q) {
-        field(s, kKeys[q]);
-        appendFloat(s, f.q[q]);
+        field(s, kQuantityKeys[q]);
+        appendJsonFloat(s, f.q[q]);
     }
     const std::pair<const char*, const std::string*> texts[] = {
         {"upper", &m.upper},           {"upper2", &m.upper2},         {"lower", &m.lower},
@@ -69,10 +38,10 @@ std::string acceptedJson(const kv::DecodedFrame& f, const kv::MeterDisplay& m) {
     };
     for (const auto& [key, text] : texts) {
         field(s, key);
-        appendString(s, *text);
+        appendJsonString(s, *text);
     }
     field(s, "battery");
-    appendString(s, f.battery);
+    appendJsonString(s, f.battery);
     field(s, "backlight");
     s += m.backlight ? '1' : '0';
     s += "}\n";

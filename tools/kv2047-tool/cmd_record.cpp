@@ -4,28 +4,24 @@
 // new frame, the watchdog re-opening a silent port), protected by the run
 // journal while it records.
 // kv2047-tool recover: writes an interrupted run out of its journal.
-#include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "StopSignals.h"
 #include "core/Model.h"
 #include "core/record/RunJournal.h"
 #include "core/record/Shown.h"
@@ -45,25 +41,9 @@ const char* const kRecoverAbout =
     "journal given) as FILE.AsmDat and its text table; the journal is then marked\n"
     "finished.";
 
-bool parseInt(const char* s, int lo, int hi, int& out) {
-    const std::string_view v(s);
-    int x = 0;
-    const auto r = std::from_chars(v.data(), v.data() + v.size(), x);
-    if (r.ec != std::errc() || r.ptr != v.data() + v.size() || x < lo || x > hi) return false;
-    out = x;
-    return true;
-}
-
 std::string journalDir() {
     const char* cfg = std::getenv("KV2047_CONFIG_DIR");
     return kv::journalDirFor(cfg ? cfg : "");
-}
-
-// ---- signals: SIGINT and SIGTERM reach the event loop through a pipe ----
-int gSignalPipe[2] = {-1, -1};
-extern "C" void onStopSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &c, 1);
 }
 
 std::string shownText(const kv::Model& m, int i, int q) {
@@ -253,11 +233,11 @@ int cmdRecord(const QStringList& args) {
         (CommandLine::sameFile(captureArg, outArg) || CommandLine::sameFile(captureArg, kv::textFilePathFor(outArg))))
         return cli.refuse("the capture '" + captureArg + "' would be one of the run's files");
     int rate = 0, count = 0;
-    if (!parseInt(cli.value(rateOpt).c_str(), 1, 3600, rate)) {
+    if (!CommandLine::parseInt(cli.value(rateOpt), 1, 3600, rate)) {
         std::fprintf(stderr, "kv2047-tool record: --rate must be a whole number of seconds from 1 to 3600\n");
         return 2;
     }
-    if (!parseInt(cli.value(countOpt).c_str(), 1, 10000, count)) {
+    if (!CommandLine::parseInt(cli.value(countOpt), 1, 10000, count)) {
         std::fprintf(stderr, "kv2047-tool record: --count must be a whole number from 1 to 10000\n");
         return 2;
     }
@@ -265,29 +245,16 @@ int cmdRecord(const QStringList& args) {
     const char* out = outArg.c_str();
     const char* capture = cli.isSet(captureOpt) ? captureArg.c_str() : nullptr;
 
-    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "kv2047-tool record: %s\n", std::strerror(errno));
-        return 1;
-    }
     static int qtArgc = 1;
     static char name[] = "kv2047-tool";
     static char* qtArgv[] = {name, nullptr};
     QCoreApplication app(qtArgc, qtArgv);
 
     Recorder rec(port, rate, count, out);
-    QSocketNotifier stopNotifier(gSignalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
-        char buf[16];
-        while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
-        }
-        rec.finish("stopped");
-    });
-    struct sigaction sa {};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    if (!onStopSignals([&] { rec.finish("stopped"); })) {
+        std::fprintf(stderr, "kv2047-tool record: %s\n", std::strerror(errno));
+        return 1;
+    }
 
     if (const int status = rec.start(capture)) return status;
     return app.exec();

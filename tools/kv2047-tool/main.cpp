@@ -1,4 +1,8 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QtGlobal>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -21,6 +25,7 @@ const Command kCommands[] = {
     {"report", cmdReport, "a data file's test report as a PDF"},
     {"record", cmdRecord, "record a run from the meter without a display"},
     {"recover", cmdRecover, "write out a recording that was interrupted"},
+    {"monitor", cmdMonitor, "the meter's readings as one line per frame, for other tools"},
 };
 
 std::string commandTable() {
@@ -46,6 +51,13 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
+    // A standard stream the caller closed would be taken by the next file
+    // opened (a data file, the journal, the serial port) and written into. Its
+    // place is held by /dev/null opened the other way, so using it still fails.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            if (const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC); held > 2)
+                ::close(held);
     QStringList args;
     for (int i = 0; i < argc; ++i) {
         args << QString::fromLocal8Bit(argv[i]);
@@ -60,7 +72,8 @@ int main(int argc, char** argv) {
     const std::string table = commandTable();
     CommandLine cli("kv2047-tool", "COMMAND [ARGS]",
                     "The headless companion of the KV2047 meter: decodes captures, describes,\n"
-                    "exports and reports data files, and records runs. Needs no display.",
+                    "exports and reports data files, records runs and streams live readings.\n"
+                    "Needs no display.",
                     table.c_str());
     const QCommandLineOption version = cli.add({"v", "version"}, "Show the version and exit.");
     cli.addArgument("command", "What to do (see the commands below).", "COMMAND [ARGS]");

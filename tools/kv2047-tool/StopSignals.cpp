@@ -1,0 +1,37 @@
+#include "StopSignals.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+namespace {
+
+int gStopPipe[2] = {-1, -1};
+
+extern "C" void onStopSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(gStopPipe[1], &c, 1);
+}
+
+}  // namespace
+
+bool onStopSignals(std::function<void()> stop) {
+    if (gStopPipe[0] < 0 && ::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    auto* notifier = new QSocketNotifier(gStopPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [stop = std::move(stop)] {
+        char buf[16];
+        while (::read(gStopPipe[0], buf, sizeof buf) > 0) {
+        }
+        stop();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    return true;
+}

@@ -136,7 +136,14 @@ void ignoreFileSizeSignal() {
 
 bool sameFile(const std::string& a, const std::string& b) {
     struct stat sa {}, sb {};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    const bool hasA = ::stat(a.c_str(), &sa) == 0, hasB = ::stat(b.c_str(), &sb) == 0;
+    if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (hasA || hasB) return false;
+    // Neither is there yet: the same name in the same folder once links are
+    // followed (an output and a capture about to be created).
+    std::string ta, tb, why;
+    if (!resolveTarget(a, &ta, &why) || !resolveTarget(b, &tb, &why) || nameOf(ta) != nameOf(tb)) return false;
+    if (::stat(folderOf(ta).c_str(), &sa) != 0 || ::stat(folderOf(tb).c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

@@ -21,8 +21,9 @@ namespace kv {
 // reported like a full disk. Leaves a handler somebody installed alone.
 void ignoreFileSizeSignal();
 
-// True when both paths name the same existing file (device and inode, links
-// followed): an output that is an input must not replace it.
+// True when both paths name the same file (device and inode, links followed),
+// or, when neither is there yet, the same name in the same folder: an output
+// that is an input must not replace it.
 bool sameFile(const std::string& a, const std::string& b);
 
 class AtomicFile {

@@ -343,11 +343,27 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
     return files;
 }
 
-class EveryWriter : public ::testing::TestWithParam<std::tuple<WriterRow, FaultRow>> {};
+struct WriterFault {
+    const WriterRow* writer;
+    const FaultRow* fault;
+};
+void PrintTo(const WriterFault& p, std::ostream* os) { *os << p.writer->name << "_" << p.fault->name; }
+
+// Each writer with each fault that applies to it (an output can be an input
+// only of a writer that reads a file).
+std::vector<WriterFault> writerFaults() {
+    std::vector<WriterFault> all;
+    for (const WriterRow& w : kWriters)
+        for (const FaultRow& f : kFaults)
+            if (!f.outIsInput || w.hasInput) all.push_back({&w, &f});
+    return all;
+}
+
+class EveryWriter : public ::testing::TestWithParam<WriterFault> {};
 
 TEST_P(EveryWriter, KeepsTheOlderFilesOrWrites) {
-    const auto& [writer, fault] = GetParam();
-    if (fault.outIsInput && !writer.hasInput) GTEST_SKIP() << writer.name << " reads no file";
+    const WriterRow& writer = *GetParam().writer;
+    const FaultRow& fault = *GetParam().fault;
     QTemporaryDir tmp;
     const fs::path dir = tmp.path().toStdString();
     auto model = std::make_unique<kv::Model>();
@@ -412,10 +428,9 @@ TEST_P(EveryWriter, KeepsTheOlderFilesOrWrites) {
         EXPECT_EQ(name.find(".kv2047-"), std::string::npos) << "temporary left behind: " << name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, EveryWriter, ::testing::Combine(::testing::ValuesIn(kWriters), ::testing::ValuesIn(kFaults)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Faults, EveryWriter, ::testing::ValuesIn(writerFaults()), [](const auto& info) {
+    return std::string(info.param.writer->name) + "_" + info.param.fault->name;
+});
 
 // Configuration faults.
 

@@ -64,8 +64,8 @@ bool resolveTarget(const std::string& path, std::string* target, std::string* re
         }
         char buf[PATH_MAX];
         const ssize_t n = ::readlink(cur.c_str(), buf, sizeof buf);
-        if (n < 0 || n >= static_cast<ssize_t>(sizeof buf)) {
-            *reason = std::strerror(n < 0 ? errno : ENAMETOOLONG);
+        if (n <= 0 || n >= static_cast<ssize_t>(sizeof buf)) {
+            *reason = std::strerror(n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG);
             return false;
         }
         std::string next(buf, static_cast<std::size_t>(n));

@@ -2,9 +2,10 @@
 // An INI file with private-profile semantics: case-insensitive sections and
 // keys, other content kept as it is, file/section/key created on write.
 //
-// The file is read once and kept in memory with an index of its keys; it is
-// read again only when it changed on the disk (another program, an editor),
-// so a program reading dozens of settings from a large file reads it once.
+// The file is read once and kept in memory with an index of its sections (and
+// of the keys of each section read); it is read again only when it changed on
+// the disk (another program, an editor), so a program reading dozens of
+// settings from a large file reads it once. Written through the safe writer.
 #include <deque>
 #include <memory>
 #include <string>

@@ -214,7 +214,7 @@ bool AtomicFile::open() {
     if (exists) {
         // The replacement keeps the older file's permissions (and its owner
         // where we may give it).
-        ::fchmod(fd_, older.st_mode & 07777);
+        ::fchmod(fd_, older.st_mode & 0777);
         [[maybe_unused]] const int rc = ::fchown(fd_, older.st_uid, older.st_gid);
     }
     return true;

@@ -58,34 +58,43 @@ bool keyValue(std::string_view line, std::string_view* key, std::string_view* va
 
 long long nanoseconds(const struct timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; }
 
-// The whole file into *bytes (not zeroed first: a large file is read once);
-// false when it is there but cannot be read.
-bool readWhole(const std::string& path, std::unique_ptr<char[]>* bytes, std::size_t* size) {
-    *size = 0;
-    bytes->reset();
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The line that starts at `pos` as getline gives it, without its LF and a CR
+// before it, and where the next one starts. A byte-order mark left by an
+// editor would hide the first section: it is no part of the first line.
+std::string_view lineAt(const std::string& text, std::size_t pos, std::size_t* next) {
+    std::size_t end = text.find('\n', pos);
+    *next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (pos == 0 && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(kByteOrderMark.size());
+    return line;
+}
+
+// The whole file; false when it is there but cannot be read.
+bool readWhole(const std::string& path, std::string* bytes) {
+    bytes->clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
     struct stat st {};
-    std::size_t cap = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 4096;
-    *bytes = std::make_unique_for_overwrite<char[]>(cap);
+    std::size_t got = 0;
+    bytes->resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 4096);
     for (;;) {
-        if (*size == cap) {   // it grew while we read
-            auto bigger = std::make_unique_for_overwrite<char[]>(cap * 2);
-            std::memcpy(bigger.get(), bytes->get(), *size);
-            *bytes = std::move(bigger);
-            cap *= 2;
-        }
-        const ssize_t n = ::read(fd, bytes->get() + *size, cap - *size);
+        if (got == bytes->size()) bytes->resize(bytes->size() * 2);   // it grew while we read
+        const ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ::close(fd);
-            *size = 0;
+            bytes->clear();
             return false;
         }
         if (n == 0) break;
-        *size += static_cast<std::size_t>(n);
+        got += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    bytes->resize(got);
     return true;
 }
 
@@ -110,40 +119,32 @@ void ProfileFile::refresh() const {
     if (dirty_) return;   // what was set wins until it is saved
     const Stamp now = stampOf(path_);
     if (loaded_ && now == stamp_) return;
-    lines_.clear();
-    added_.clear();
     indexed_ = false;
-    unreadable_ = !readWhole(path_, &text_, &textSize_);
+    unreadable_ = !readWhole(path_, &text_);
     stamp_ = now;
     loaded_ = true;
-    if (unreadable_) return;
-    // Lines as getline gives them: split at LF, a CR before it dropped, no line
-    // after a final LF.
-    const std::string_view all(text_.get(), textSize_);
-    lines_.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
-    std::size_t pos = 0;
-    while (pos < all.size()) {
-        std::size_t end = all.find('\n', pos);
-        if (end == std::string_view::npos) end = all.size();
-        std::string_view line = all.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        // A byte-order mark left by an editor would hide the first section.
-        if (lines_.empty() && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
-        lines_.push_back(line);
-        pos = end + 1;
-    }
 }
 
 void ProfileFile::buildIndex() const {
-    sections_.clear();
+    headers_.clear();
     keys_.clear();
-    std::vector<std::pair<std::size_t, std::size_t>>* open = nullptr;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
+    // Only a line whose first character that is not a space is '[' can be a
+    // header: the others are passed over at the speed of memchr.
+    const char* data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t pos = 0;
+    while (pos < size) {
+        std::size_t i = pos == 0 && text_.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0 ? kByteOrderMark.size() : pos;
+        while (i < size && data[i] != '\n' && std::isspace(static_cast<unsigned char>(data[i]))) ++i;
+        std::size_t next = 0;
         std::string_view name;
-        if (!sectionName(lines_[i], &name)) continue;
-        if (open) open->back().second = i;
-        open = &sections_[lower(name)];
-        open->emplace_back(i + 1, lines_.size());
+        if (i < size && data[i] == '[' && sectionName(lineAt(text_, pos, &next), &name)) {
+            headers_.push_back(pos);
+            pos = next;
+            continue;
+        }
+        const void* lf = i < size ? std::memchr(data + i, '\n', size - i) : nullptr;
+        pos = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : size;
     }
     indexed_ = true;
 }
@@ -151,23 +152,26 @@ void ProfileFile::buildIndex() const {
 bool ProfileFile::find(const std::string& section, const std::string& key, std::string* value) const {
     refresh();
     if (!indexed_) buildIndex();
-    const std::string sec = lower(section);
-    auto [keys, fresh] = keys_.try_emplace(sec);
+    auto [keys, fresh] = keys_.try_emplace(lower(section));
     if (fresh) {
-        if (const auto s = sections_.find(sec); s != sections_.end()) {
-            for (const auto& [from, to] : s->second) {
-                for (std::size_t i = from; i < to; ++i) {
-                    std::string_view k, v;
-                    // The first match wins, also across sections of the same name.
-                    if (keyValue(lines_[i], &k, &v)) keys->second.emplace(lower(k), i);
-                }
+        for (std::size_t h = 0; h < headers_.size(); ++h) {
+            std::size_t next = 0;
+            std::string_view name;
+            sectionName(lineAt(text_, headers_[h], &next), &name);
+            if (!equalNoCase(name, section)) continue;
+            const std::size_t end = h + 1 < headers_.size() ? headers_[h + 1] : text_.size();
+            for (std::size_t pos = next; pos < end; pos = next) {
+                std::string_view k, v;
+                // The first match wins, also across sections of the same name.
+                if (keyValue(lineAt(text_, pos, &next), &k, &v)) keys->second.emplace(lower(k), pos);
             }
         }
     }
     const auto it = keys->second.find(lower(key));
     if (it == keys->second.end()) return false;
+    std::size_t next = 0;
     std::string_view k, v;
-    keyValue(lines_[it->second], &k, &v);
+    keyValue(lineAt(text_, it->second, &next), &k, &v);
     value->assign(v);
     return true;
 }
@@ -201,41 +205,58 @@ bool ProfileFile::setString(const std::string& section, const std::string& key, 
         error_ = path_ + ": the file cannot be read";
         return false;
     }
+    if (!indexed_) buildIndex();
     // A line break in a value would start a line of its own and break the file.
     std::string oneLine = value;
     std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
     std::replace(oneLine.begin(), oneLine.end(), '\r', ' ');
     const std::string entry = key + "=" + oneLine;
-    bool inSection = false, sectionFound = false;
-    std::size_t insertAt = lines_.size();
-    bool done = false;
-    for (std::size_t i = 0; i < lines_.size() && !done; ++i) {
-        std::string_view name, k, v;
-        if (sectionName(lines_[i], &name)) {
-            if (inSection) break;  // insertAt: after the last line of this section
-            inSection = equalNoCase(name, section);
-            if (inSection) {
-                sectionFound = true;
-                insertAt = i + 1;
-            }
-        } else if (inSection) {
-            if (keyValue(lines_[i], &k, &v) && equalNoCase(k, key)) {
-                lines_[i] = added_.emplace_back(entry);
+
+    // The key goes into the first section of that name: in place of its line
+    // there, else after the section's last line that is not blank.
+    std::size_t h = 0, next = 0;
+    for (; h < headers_.size(); ++h) {
+        std::string_view name;
+        sectionName(lineAt(text_, headers_[h], &next), &name);
+        if (equalNoCase(name, section)) break;
+    }
+    // Headers after an edit move by what it added; the key index is rebuilt
+    // for a section when it is next read.
+    auto shiftFrom = [&](std::size_t at, std::ptrdiff_t by) {
+        for (std::size_t& o : headers_)
+            if (o >= at) o = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(o) + by);
+    };
+    keys_.clear();
+    if (h == headers_.size()) {
+        if (!text_.empty() && text_.back() != '\n') text_ += '\n';
+        headers_.push_back(text_.size());
+        text_ += "[" + section + "]\n" + entry + "\n";
+    } else {
+        const std::size_t end = h + 1 < headers_.size() ? headers_[h + 1] : text_.size();
+        std::size_t insertAt = next;
+        bool done = false;
+        for (std::size_t pos = next; pos < end && !done; pos = next) {
+            const std::string_view line = lineAt(text_, pos, &next);
+            std::string_view k, v;
+            if (keyValue(line, &k, &v) && equalNoCase(k, key)) {
+                // The whole line up to its LF, a CR before it included.
+                const std::size_t lf = text_.find('\n', pos);
+                const std::size_t len = (lf == std::string::npos ? text_.size() : lf) - pos;
+                text_.replace(pos, len, entry);
+                shiftFrom(pos + 1, static_cast<std::ptrdiff_t>(entry.size()) - static_cast<std::ptrdiff_t>(len));
                 done = true;
-            } else if (!trim(lines_[i]).empty()) {
-                insertAt = i + 1;
+            } else if (!trim(line).empty()) {
+                insertAt = next;
             }
         }
-    }
-    if (!done) {
-        if (sectionFound) {
-            lines_.insert(lines_.begin() + static_cast<long>(insertAt), added_.emplace_back(entry));
-        } else {
-            lines_.push_back(added_.emplace_back("[" + section + "]"));
-            lines_.push_back(added_.emplace_back(entry));
+        if (!done) {
+            // After a last line without its LF, the entry starts a line of its own.
+            const std::string add =
+                insertAt == text_.size() && !text_.empty() && text_.back() != '\n' ? "\n" + entry : entry + "\n";
+            text_.insert(insertAt, add);
+            shiftFrom(insertAt, static_cast<std::ptrdiff_t>(add.size()));
         }
     }
-    indexed_ = false;
     dirty_ = true;
     return true;
 }
@@ -246,12 +267,12 @@ bool ProfileFile::save() {
         error_ = path_ + ": the file cannot be read";
         return false;
     }
+    // Line by line as read: LF endings, no byte-order mark, a last LF.
     std::string bytes;
-    std::size_t total = 0;
-    for (const auto& l : lines_) total += l.size() + 1;
-    bytes.reserve(total);
-    for (const auto& l : lines_) {
-        bytes += l;
+    bytes.reserve(text_.size() + 1);
+    std::size_t next = 0;
+    for (std::size_t pos = 0; pos < text_.size(); pos = next) {
+        bytes += lineAt(text_, pos, &next);
         bytes += '\n';
     }
     if (!replaceFile(path_, bytes, &error_)) return false;

@@ -2,17 +2,15 @@
 // An INI file with private-profile semantics: case-insensitive sections and
 // keys, other content kept as it is, file/section/key created on write.
 //
-// The file is read once and kept in memory with an index of its sections (and
-// of the keys of each section read); it is read again only when it changed on
-// the disk (another program, an editor), so a program reading dozens of
-// settings from a large file reads it once. Written through the safe writer.
-#include <deque>
-#include <memory>
+// The file is read once and kept in memory with an index of its section
+// headers (and of the keys of each section read); it is read again only when
+// it changed on the disk (another program, an editor), so a program reading
+// dozens of settings from a large file reads it once. Written through the
+// safe writer.
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace kv {
@@ -20,9 +18,6 @@ namespace kv {
 class ProfileFile {
 public:
     explicit ProfileFile(std::string path);
-    // Its lines point into its own buffers.
-    ProfileFile(const ProfileFile&) = delete;
-    ProfileFile& operator=(const ProfileFile&) = delete;
 
     // Integer read: the default when the key is missing, 0 when the value is no number.
     int readInt(const std::string& section, const std::string& key, int def) const;
@@ -64,16 +59,14 @@ private:
     mutable bool loaded_ = false;
     mutable bool unreadable_ = false;
     mutable Stamp stamp_;
-    // The file as read, and its lines as views into it or into `added_`, which
-    // holds the lines set since (a deque: its strings never move).
-    mutable std::unique_ptr<char[]> text_;
-    mutable std::size_t textSize_ = 0;
-    mutable std::vector<std::string_view> lines_;
-    mutable std::deque<std::string> added_;
-    // Section name (lower case) -> the line ranges of its sections, in file order.
-    mutable std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> sections_;
-    // Section name -> key (lower case) -> line of the first match. Built for a
-    // section when it is first read, so a large file costs one pass.
+    // The file's bytes as read, with what was set since spliced in. Lines are
+    // found in it as they are needed: a file of millions of short lines costs
+    // no more memory than its size.
+    mutable std::string text_;
+    // Where each section header's line starts, in file order.
+    mutable std::vector<std::size_t> headers_;
+    // Section name (lower case) -> key (lower case) -> where the line of its
+    // first match starts. Built for a section when it is first read.
     mutable std::unordered_map<std::string, std::unordered_map<std::string, std::size_t>> keys_;
     mutable bool indexed_ = false;
     bool dirty_ = false;   // set in memory, not saved yet: not replaced by a reload

@@ -1,5 +1,6 @@
 // Data file and text table of the largest run: encoding, decoding, the file
-// round trip through the disk, and the text export of 10000 rows.
+// round trip through the disk, and the text export of 10000 rows; and the
+// start-up reads of a configuration file grown to 50 MB.
 #include <benchmark/benchmark.h>
 
 #include "BenchRun.h"
@@ -10,6 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "core/config/ProfileFile.h"
+#include "core/config/Settings.h"
+#include "core/io/AtomicFile.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
 #include "core/record/TextExport.h"
@@ -104,6 +108,52 @@ void BM_ReplaceDataFile(benchmark::State& state) {
     std::remove(path.c_str());
 }
 BENCHMARK(BM_ReplaceDataFile)->Unit(benchmark::kMicrosecond);
+
+// The same through the safe writer, as Save, export and the tool write now:
+// exclusive temporary, flushed to the disk (fsync), renamed, folder synced.
+void BM_ReplaceDataFileSynced(benchmark::State& state) {
+    auto rec = bigRun(kv::kMaxSamples);
+    const std::string path = scratchPath();
+    std::string out, error;
+    for (auto _ : state) {
+        out.clear();
+        kv::encodeDataFile(*rec, out);
+        if (!kv::replaceFile(path, out, &error)) state.SkipWithError(error.c_str());
+    }
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_ReplaceDataFileSynced)->Unit(benchmark::kMicrosecond);
+
+// What the desktop program reads from its configuration file at start (port,
+// scale, 16 devices with their line states, 10 limits) when the file has grown
+// to 50 MB: one read of the file, however many settings.
+void BM_StartupSettingsOfLargeConfig(benchmark::State& state) {
+    const std::string path = scratchPath() + ".ini";
+    {
+        std::string text = "[COMInfo]\nCOM num=3\n[GainInfo]\nGain=20\n";
+        for (int i = 0; text.size() < (50u << 20); ++i) {
+            text += "[Section" + std::to_string(i) + "]\n";
+            for (int k = 0; k < 20; ++k) text += "key" + std::to_string(k) + "=value " + std::string(40, 'x') + "\n";
+        }
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size()) state.SkipWithError("write failed");
+        if (f) std::fclose(f);
+    }
+    for (auto _ : state) {
+        const kv::ProfileFile ini(path);
+        int sum = kv::readPortNumber(ini) + kv::readYGain(ini) + kv::readYOffset(ini);
+        for (int n = 1; n <= 16; ++n) {
+            sum += static_cast<int>(kv::readDeviceFor(ini, n).size());
+            sum += ini.readInt("COMDevices", "COM" + std::to_string(n) + " DTR", 1);
+            sum += ini.readInt("COMDevices", "COM" + std::to_string(n) + " RTS", 1);
+        }
+        for (int q = 0; q < 5; ++q)
+            sum += static_cast<int>(kv::readLimitText(ini, q, true).size() + kv::readLimitText(ini, q, false).size());
+        benchmark::DoNotOptimize(sum);
+    }
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_StartupSettingsOfLargeConfig)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Reading as Download does: open, read, decode into a temporary record.
 void BM_ReadDataFileFromDisk(benchmark::State& state) {

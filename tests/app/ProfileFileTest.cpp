@@ -96,6 +96,50 @@ TEST(ProfileFile, WriteKeepsOtherContentAndReplacesInPlace) {
     EXPECT_EQ(f.readString("COMDevices", "com7", ""), "/dev/ttyACM0");
 }
 
+struct WriteRow {
+    const char* name;
+    const char* before;
+    const char* section;
+    const char* key;
+    const char* after;   // the file once the key is set to "2"
+};
+
+class ProfileWrite : public ::testing::TestWithParam<WriteRow> {};
+
+// The key lands where the private-profile services put it, also after other
+// keys were set in memory and before the one write of the file.
+TEST_P(ProfileWrite, PutsTheKeyInPlace) {
+    const WriteRow& r = GetParam();
+    TempDir dir;
+    const std::string path = dir.file("k.ini");
+    writeText(path, r.before);
+    ProfileFile f(path);
+    ASSERT_TRUE(f.setString(r.section, r.key, "1"));
+    ASSERT_TRUE(f.setString("Z", "z", "1"));
+    ASSERT_TRUE(f.setString(r.section, r.key, "2"));
+    ASSERT_TRUE(f.save()) << f.error();
+    EXPECT_EQ(readText(path), std::string(r.after) + "[Z]\nz=1\n");
+    EXPECT_EQ(f.readString(r.section, r.key, ""), "2");
+    EXPECT_EQ(ProfileFile(path).readString(r.section, r.key, ""), "2");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileWrite,
+    ::testing::Values(
+        WriteRow{"LastLineWithoutLf", "[A]\nk=1", "A", "j", "[A]\nk=1\nj=2\n"},
+        WriteRow{"LastLineWithoutLfThenNewSection", "[A]\nk=1", "B", "j", "[A]\nk=1\n[B]\nj=2\n"},
+        WriteRow{"HeaderAloneWithoutLf", "[A]", "a", "j", "[A]\nj=2\n"},
+        WriteRow{"CrLfLineReplaced", "[A]\r\nk=1\r\nm=3\r\n", "A", "K", "[A]\nK=2\nm=3\n"},
+        WriteRow{"ByteOrderMarkDropped", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "[A]\nk=2\n"},
+        WriteRow{"AfterLastLineThatIsNotBlank", "[A]\nk=1\n\n\n[B]\nx=1\n", "A", "j",
+                 "[A]\nk=1\nj=2\n\n\n[B]\nx=1\n"},
+        WriteRow{"FirstOfTwoSectionsOfOneName", "[A]\nx=1\n[B]\n[a]\nj=9\n", "A", "j",
+                 "[A]\nx=1\nj=2\n[B]\n[a]\nj=9\n"},
+        WriteRow{"FirstOfTwoEqualKeys", "[A]\nk=1\nk=5\n", "A", "k", "[A]\nk=2\nk=5\n"},
+        WriteRow{"KeyBeforeAnySectionIsNotIt", "k=1\n[A]\n", "A", "k", "k=1\n[A]\nk=2\n"},
+        WriteRow{"EmptyFile", "", "A", "k", "[A]\nk=2\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(ProfileFile, TextsComeBackExactly) {
     TempDir dir;
     ProfileFile f(dir.file("k.ini"));

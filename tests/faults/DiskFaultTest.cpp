@@ -14,19 +14,24 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
 #include <sstream>
 
 #include "FaultRig.h"
+#include "FileSizeLimit.h"
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
+#include "core/record/RunJournal.h"
+#include "core/record/TextExport.h"
 #include "gui/record/SaveCommand.h"
 
 namespace fs = std::filesystem;
@@ -84,29 +89,6 @@ private:
     fs::path path_;
     int fd_ = -1;
     fs::perms mode_{};
-    bool ok_ = false;
-};
-
-// Files larger than `bytes` cannot be written while this lives: a full disk
-// as the program meets it (the write fails), without mounting anything.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit lim = old_;
-        lim.rlim_cur = bytes;
-        ok_ = setrlimit(RLIMIT_FSIZE, &lim) == 0;
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        signal(SIGXFSZ, oldHandler_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    rlimit old_{};
-    sighandler_t oldHandler_ = SIG_DFL;
     bool ok_ = false;
 };
 
@@ -215,6 +197,241 @@ TEST_F(SaveFaults, WorksAgainOnceTheFaultIsGone) {
     EXPECT_EQ(fs::file_size(dir / "run.AsmDat"), kv::dataFileSize(kSamples));
     EXPECT_EQ(listing(dir), (std::set<std::string>{"run.AsmDat", "run.txt"}));
 }
+
+// Every writer against every fault. Each program that writes a file is run as
+// the user runs it (the tools as processes started with SIGXFSZ at its
+// default, as from a shell) on an output with older files around it; a fault
+// must leave every older file's bytes as they were and no temporary behind,
+// and a harmless oddity (a link, a long name) must not stop the write.
+
+struct WriteCtx {
+    fs::path dir, out;       // the folder and the output the user names
+    fs::path input, journal; // a data file of the run and an interrupted recording of it
+    kv::Model* model;
+};
+struct Written {
+    int status;          // 0 written, 1 I/O error, 2 refused
+    std::string message;
+};
+
+Written runTool(const QStringList& args, const fs::path& journalDir) {
+    QProcess p;
+    p.setProgram(qEnvironmentVariable("KV2047_TOOL"));
+    p.setArguments(args);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KV2047_CONFIG_DIR", QString::fromStdString(journalDir.string()));
+    p.setProcessEnvironment(env);
+    p.setChildProcessModifier([] { ::signal(SIGXFSZ, SIG_DFL); });
+    p.start();
+    if (!p.waitForFinished(60000)) return {-2, "did not finish"};
+    const std::string err = p.readAllStandardError().toStdString();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, err};
+}
+
+QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+struct WriterRow {
+    const char* name;
+    bool pair;          // a text table beside the output
+    bool hasInput;      // reads a file that an output must not replace
+    std::function<Written(const WriteCtx&)> write;
+    const char* newHead; // what the new output starts with
+};
+
+const WriterRow kWriters[] = {
+    {"Save", true, false,
+     [](const WriteCtx& c) {
+         QString error;
+         const bool ok = saveRunTo(q(c.out), *c.model, true, &error);
+         return Written{ok ? 0 : 1, error.toStdString()};
+     },
+     "\x06KV2047"},
+    {"ConfigurationOnClose", false, false,
+     [](const WriteCtx& c) {
+         kv::ProfileFile ini(c.out.string());
+         const bool ok = kv::writeSettingsOnClose(ini, *c.model);
+         return Written{ok ? 0 : 1, ini.error()};
+     },
+     "; older"},
+    {"ToolExport", false, true,
+     [](const WriteCtx& c) {
+         return runTool({"export", q(c.input), "--format", "csv", "-o", q(c.out)}, c.journal.parent_path());
+     },
+     "no,time"},
+    {"ToolReport", false, true,
+     [](const WriteCtx& c) { return runTool({"report", q(c.input), "-o", q(c.out)}, c.journal.parent_path()); },
+     "%PDF"},
+    {"ToolRecover", true, true,
+     [](const WriteCtx& c) {
+         return runTool({"recover", "-o", q(c.out), "--journal", q(c.journal)}, c.journal.parent_path());
+     },
+     "\x06KV2047"},
+};
+
+enum class Expect { Writes, Fails, Refused };
+
+struct FaultRow {
+    const char* name;
+    std::string outName;
+    // Sets the fault up; returns null when this machine cannot make it.
+    std::function<std::shared_ptr<void>(const WriteCtx&)> arrange;
+    Expect expect;
+    bool outIsInput = false;
+};
+
+auto always = [](const WriteCtx&) -> std::shared_ptr<void> { return std::make_shared<int>(0); };
+
+const FaultRow kFaults[] = {
+    {"DiskFull", "out.AsmDat",
+     [](const WriteCtx&) -> std::shared_ptr<void> {
+         auto l = std::make_shared<FileSizeLimit>(1024);
+         return l->ok() ? l : nullptr;
+     },
+     Expect::Fails},
+    {"ReadOnlyFolder", "out.AsmDat",
+     [](const WriteCtx& c) -> std::shared_ptr<void> {
+         auto f = std::make_shared<Frozen>(c.dir);
+         return f->ok() ? f : nullptr;
+     },
+     Expect::Fails},
+    {"FolderAtThePath", "out.AsmDat",
+     [](const WriteCtx& c) -> std::shared_ptr<void> {
+         fs::remove(c.out);
+         fs::create_directory(c.out);
+         return std::make_shared<int>(0);
+     },
+     Expect::Fails},
+    {"LinksAtTemporaryNames", "out.AsmDat",
+     [](const WriteCtx& c) -> std::shared_ptr<void> {
+         // Where writers have put their temporaries, aimed at a file of someone else's.
+         for (const std::string suffix : {".part", ".tmp", ".new", "~"})
+             fs::create_symlink(c.dir / "victim", c.out.string() + suffix);
+         return std::make_shared<int>(0);
+     },
+     Expect::Writes},
+    {"LinkAtTheFinalPath", "out.AsmDat",
+     [](const WriteCtx& c) -> std::shared_ptr<void> {
+         fs::create_directory(c.dir / "elsewhere");
+         fs::rename(c.out, c.dir / "elsewhere" / "real");
+         fs::create_symlink("elsewhere/real", c.out);
+         return std::make_shared<int>(0);
+     },
+     Expect::Writes},
+    {"LinkOfAnotherUserInASharedFolder", "shared/out.AsmDat",
+     [](const WriteCtx& c) -> std::shared_ptr<void> {
+         fs::remove(c.out);
+         fs::permissions(c.out.parent_path(), fs::perms::all | fs::perms::sticky_bit);
+         fs::create_symlink(c.dir / "victim", c.out);
+         const uid_t other = geteuid() == 65534 ? 65533 : 65534;
+         if (::lchown(c.out.c_str(), other, other) != 0) return nullptr;   // root only
+         return std::make_shared<int>(0);
+     },
+     Expect::Fails},
+    {"Name250Bytes", std::string(243, 'n') + ".AsmDat", always, Expect::Writes},
+    {"Name255Bytes", std::string(248, 'n') + ".AsmDat", always, Expect::Writes},
+    {"OutputIsTheInput", "out.AsmDat", always, Expect::Refused, true},
+};
+
+// Every file below `dir` with its bytes (a link as its target).
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string rel = fs::relative(it->path(), dir).string();
+        if (it->is_symlink()) files[rel] = "-> " + fs::read_symlink(it->path()).string();
+        else if (it->is_regular_file()) files[rel] = readAll(it->path());
+        else files[rel] = "(folder)";
+    }
+    return files;
+}
+
+struct WriterFault {
+    const WriterRow* writer;
+    const FaultRow* fault;
+};
+void PrintTo(const WriterFault& p, std::ostream* os) { *os << p.writer->name << "_" << p.fault->name; }
+
+// Each writer with each fault that applies to it (an output can be an input
+// only of a writer that reads a file).
+std::vector<WriterFault> writerFaults() {
+    std::vector<WriterFault> all;
+    for (const WriterRow& w : kWriters)
+        for (const FaultRow& f : kFaults)
+            if (!f.outIsInput || w.hasInput) all.push_back({&w, &f});
+    return all;
+}
+
+class EveryWriter : public ::testing::TestWithParam<WriterFault> {};
+
+TEST_P(EveryWriter, KeepsTheOlderFilesOrWrites) {
+    const WriterRow& writer = *GetParam().writer;
+    const FaultRow& fault = *GetParam().fault;
+    QTemporaryDir tmp;
+    const fs::path dir = tmp.path().toStdString();
+    auto model = std::make_unique<kv::Model>();
+    for (int i = 0; i < 100; ++i)
+        for (int q = 0; q < kv::kQuantities; ++q) model->doc->live[q][i] = 20.0f + q + 0.1f * i;
+    model->run.n = 100;
+    model->run.intervalMs = 1000;
+    model->run.runStartTime = 1185522035;
+
+    WriteCtx c{dir, dir / fault.outName, dir / "in.AsmDat", dir / "journal" / "run.kvj", model.get()};
+    fs::create_directories(c.out.parent_path());
+    fs::create_directory(dir / "journal");
+    auto rec = kv::makeRunRecord();
+    kv::snapshotLiveRun(*model->doc, model->run, *rec);
+    writeAll(c.input, kv::encodeDataFile(*rec));
+    {
+        kv::RunJournal j((dir / "journal").string());
+        model->run.n = 0;
+        model->link.runInProgress = 1;
+        ASSERT_TRUE(j.begin(*model)) << j.error();
+        model->run.n = 100;
+        ASSERT_TRUE(j.append(*model)) << j.error();
+        fs::rename(j.path(), c.journal);
+    }   // left unfinished, as a killed recording leaves it
+    writeAll(dir / "victim", "someone else's file");
+    // Older files at both names, larger than the file-size limit takes.
+    const std::string older = "; older\n;" + std::string(2000, '#') + "\n";
+    writeAll(c.out, older);
+    const fs::path table = kv::textFilePathFor(c.out.string());
+    if (writer.pair) writeAll(table, "older table");
+    if (fault.outIsInput) c.out = writer.pair ? c.journal : c.input;
+
+    Written w{};
+    std::map<std::string, std::string> before;
+    bool wasLink = false;
+    {
+        const std::shared_ptr<void> made = fault.arrange(c);
+        if (!made) GTEST_SKIP() << "this machine cannot make the fault";
+        before = snapshot(dir);
+        wasLink = fs::is_symlink(c.out);
+        w = writer.write(c);
+    }
+    std::printf("%s/%s: status %d: %s\n", writer.name, fault.name, w.status, w.message.c_str());
+    EXPECT_EQ(readAll(dir / "victim"), "someone else's file");
+    EXPECT_EQ(w.message.find(".kv2047-"), std::string::npos) << "names the user's path, not a temporary";
+    if (fault.expect != Expect::Writes) {
+        EXPECT_EQ(w.status, fault.expect == Expect::Refused ? 2 : 1) << w.message;
+        EXPECT_NE(w.message.find(fault.outIsInput ? c.out.filename().string() : dir.string()), std::string::npos)
+            << w.message;
+        EXPECT_EQ(snapshot(dir), before) << "every older file as it was, nothing left behind";
+        return;
+    }
+    ASSERT_EQ(w.status, 0) << w.message;
+    const std::string now = readAll(c.out);
+    EXPECT_EQ(now.rfind(writer.newHead, 0), 0u) << now.substr(0, 40);
+    EXPECT_NE(now, older);
+    if (writer.pair) {
+        EXPECT_EQ(readAll(table).rfind("      NO", 0), 0u);
+    }
+    EXPECT_EQ(fs::is_symlink(c.out), wasLink) << "a link stays a link; its target is replaced";
+    for (const auto& [name, bytes] : snapshot(dir))
+        EXPECT_EQ(name.find(".kv2047-"), std::string::npos) << "temporary left behind: " << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, EveryWriter, ::testing::ValuesIn(writerFaults()), [](const auto& info) {
+    return std::string(info.param.writer->name) + "_" + info.param.fault->name;
+});
 
 // Configuration faults.
 

@@ -11,6 +11,7 @@
 
 #include "core/Model.h"
 #include "app/TempDir.h"
+#include "faults/FileSizeLimit.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunJournal.h"
 #include "core/record/TextExport.h"
@@ -373,6 +374,44 @@ TEST(RunJournal, UnwritableFolderIsReported) {
     EXPECT_FALSE(j.begin(*m));
     EXPECT_FALSE(j.error().empty());
     EXPECT_FALSE(j.isOpen());
+}
+
+// A disk that fills mid-run cuts a record short. Once the run is saved its
+// journal is finished (space came back) or gone (still full): never offered
+// next time as an interrupted run holding a stale part of it.
+TEST(RunJournal, DiskFullMidRunLeavesNoStaleRecovery) {
+    for (const bool spaceBack : {true, false}) {
+        SCOPED_TRACE(spaceBack ? "space back before the save" : "still full at the save");
+        TempDir dir;
+        auto m = startedRun();
+        kv::RunJournal j(dir.path.string());
+        ASSERT_TRUE(j.begin(*m));
+        for (int i = 0; i < 3; ++i) commit(*m, j, 20.0f + i);
+        const std::string path = j.path();
+        {
+            FileSizeLimit full(kv::kJournalHeaderBytes + 3 * kv::kJournalRecordBytes + 16);   // half a record more
+            ASSERT_TRUE(full.ok());
+            for (int i = 0; i < 2; ++i) {
+                for (int q = 0; q < kv::kQuantities; ++q) m->doc->live[q][m->run.n] = 30.0f;
+                ++m->run.n;
+                EXPECT_FALSE(j.append(*m));
+            }
+            if (!spaceBack) {
+                EXPECT_FALSE(j.finish());
+            }
+        }
+        if (spaceBack) {
+            commit(*m, j, 40.0f);
+            EXPECT_TRUE(j.finish()) << j.error();
+            kv::JournalContents c;
+            ASSERT_TRUE(kv::readJournal(path, c, nullptr));
+            EXPECT_TRUE(c.finished);
+            EXPECT_EQ(c.count, 6) << "the samples the full disk refused were caught up";
+        } else {
+            EXPECT_FALSE(fs::exists(path));
+        }
+        EXPECT_TRUE(kv::findUnfinishedJournals(dir.path.string()).empty());
+    }
 }
 
 TEST(WriteRunFiles, DataFileAndTextTableOrNothing) {

@@ -49,11 +49,22 @@ struct Recording {
 TEST(RecordTool, RefusesBadArgumentsWithStatus2) {
     QTemporaryDir dir;
     const QString out = dir.filePath("x.AsmDat");
+    // Outputs that could not be written are refused before the port is opened.
+    QDir(dir.path()).mkdir("folder.AsmDat");
+    const QString folder = dir.filePath("folder.AsmDat"), longTable = dir.filePath(QString(250, 'n') + ".dat");
     const struct {
         const char* name;
         QStringList args;
+        const char* says = nullptr;   // else the usage or the limits
     } rows[] = {
         {"nothing", {}},
+        {"output is a folder", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", folder}, "Is a directory"},
+        {"text table name too long", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", longTable},
+         "File name too long"},
+        {"output folder missing", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", dir.filePath("no/x.AsmDat")},
+         "No such file or directory"},
+        {"capture is the table", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", out, "--capture",
+                                  dir.filePath("x.txt")}, "capture"},
         {"no port", {"--rate", "1", "--count", "5", "-o", out}},
         {"no output", {"--port", "/dev/null", "--rate", "1", "--count", "5"}},
         {"no rate", {"--port", "/dev/null", "--count", "5", "-o", out}},
@@ -70,9 +81,15 @@ TEST(RecordTool, RefusesBadArgumentsWithStatus2) {
         SCOPED_TRACE(row.name);
         const auto r = kvtest::runTool(QStringList{"record"} + row.args, dir.path());
         EXPECT_EQ(r.status, 2) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains("usage: kv2047-tool record") || r.err.contains("must be")) << r.err.toStdString();
+        if (row.says) {
+            EXPECT_TRUE(r.err.contains(row.says)) << r.err.toStdString();
+        } else {
+            EXPECT_TRUE(r.err.contains("usage: kv2047-tool record") || r.err.contains("must be")) << r.err.toStdString();
+        }
     }
     EXPECT_FALSE(QFile::exists(out));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"folder.AsmDat"})
+        << "nothing written beside a refused output";
     EXPECT_EQ(kvtest::runTool({"recover"}, dir.path()).status, 2);
 }
 

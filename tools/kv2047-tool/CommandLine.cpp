@@ -3,7 +3,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
+
+#include "core/io/AtomicFile.h"
 
 CommandLine::CommandLine(const char* who, const char* synopsis, const char* about, const char* epilog)
     : help_(QStringList{"h", "help"}, "Show this help and exit."), who_(who), synopsis_(synopsis), epilog_(epilog) {
@@ -43,14 +44,7 @@ int CommandLine::parse(const QStringList& args, int minArgs, int maxArgs) {
     return -1;
 }
 
-bool CommandLine::sameFile(const std::string& a, const std::string& b) {
-    namespace fs = std::filesystem;
-    std::error_code e1, e2, e3;
-    if (fs::equivalent(a, b, e1)) return true;
-    // Not both there yet: the same path once links and dot-dots are resolved.
-    const fs::path ca = fs::weakly_canonical(a, e2), cb = fs::weakly_canonical(b, e3);
-    return !e2 && !e3 && ca == cb;
-}
+bool CommandLine::sameFile(const std::string& a, const std::string& b) { return kv::sameFile(a, b); }
 
 bool CommandLine::parseInt(const std::string& text, int lo, int hi, int& out) {
     int x = 0;

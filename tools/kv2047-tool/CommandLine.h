@@ -35,7 +35,8 @@ public:
     // 0 once standard output is written out, else 1 after a message.
     int flushOutput() const;
 
-    // True when two paths name one file: the same path, or a link to it.
+    // True when two paths name one file (device and inode, links followed), or
+    // one place once neither is there yet (kv::sameFile).
     static bool sameFile(const std::string& a, const std::string& b);
     // A whole number from `lo` to `hi` written plainly (no blanks, sign of plus
     // or trailing characters) into `out`; false, `out` untouched, otherwise.

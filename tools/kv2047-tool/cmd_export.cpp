@@ -7,32 +7,19 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ToolRead.h"
+#include "core/io/AtomicFile.h"
 #include "core/record/DataFile.h"
 #include "core/record/TextExport.h"
 
 namespace {
 
-// Writes the whole output beside OUT first and renames it over OUT, so a
-// failed write leaves an older OUT as it was.
+// Through the safe writer: an older OUT stays as it was unless the whole
+// output is on the disk.
 int writeOut(const std::string& out, const std::string& bytes) {
-    const std::string tmp = out + ".part";
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "kv2047-tool: %s: %s\n", tmp.c_str(), std::strerror(errno));
-        return 1;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (fsync(fileno(f)) == 0) && ok;
-    const int err = errno;
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok && std::rename(tmp.c_str(), out.c_str()) != 0) ok = false;
-    if (!ok) {
-        std::fprintf(stderr, "kv2047-tool: %s: %s\n", out.c_str(), std::strerror(err ? err : errno));
-        std::remove(tmp.c_str());
-        return 1;
-    }
-    return 0;
+    std::string error;
+    if (kv::replaceFile(out, bytes, &error)) return 0;
+    std::fprintf(stderr, "kv2047-tool: %s\n", error.c_str());
+    return 1;
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "Commands.h"
 #include "StopSignals.h"
 #include "core/Model.h"
+#include "core/io/AtomicFile.h"
 #include "core/record/RunJournal.h"
 #include "core/record/Shown.h"
 #include "core/record/TextExport.h"
@@ -44,6 +45,25 @@ const char* const kRecoverAbout =
 std::string journalDir() {
     const char* cfg = std::getenv("KV2047_CONFIG_DIR");
     return kv::journalDirFor(cfg ? cfg : "");
+}
+
+// An output that cannot be written, or that is an interrupted recording's
+// journal, is refused before anything is recorded: 2 after a message, else 0.
+int refuseRunOutput(const std::string& out) {
+    std::string error;
+    if (!kv::checkRunOutputPath(out, &error)) {
+        std::fprintf(stderr, "kv2047-tool record: the run cannot be written there: %s\n", error.c_str());
+        return 2;
+    }
+    const std::string text = kv::textFilePathFor(out);
+    for (const auto& j : kv::findUnfinishedJournals(journalDir())) {
+        if (kv::sameFile(j.path, out) || kv::sameFile(j.path, text)) {
+            std::fprintf(stderr, "kv2047-tool record: the output would replace the interrupted recording in %s\n",
+                         j.path.c_str());
+            return 2;
+        }
+    }
+    return 0;
 }
 
 std::string shownText(const kv::Model& m, int i, int q) {
@@ -244,6 +264,7 @@ int cmdRecord(const QStringList& args) {
     const char* port = portArg.c_str();
     const char* out = outArg.c_str();
     const char* capture = cli.isSet(captureOpt) ? captureArg.c_str() : nullptr;
+    if (const int status = refuseRunOutput(out)) return status;
 
     static int qtArgc = 1;
     static char name[] = "kv2047-tool";
@@ -285,6 +306,9 @@ int cmdRecover(const QStringList& args) {
             return 1;
         }
         path = found.front().path;
+        // As with --journal: the output must not replace the journal it is written from.
+        if (kv::sameFile(path, out) || kv::sameFile(path, kv::textFilePathFor(out)))
+            return cli.refuse("the output '" + outArg + "' would replace the journal " + path);
     }
 
     // An unfinished journal is taken over, so no other program offers it

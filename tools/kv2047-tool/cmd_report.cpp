@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPageSize>
-#include <QSaveFile>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -14,6 +13,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ToolRead.h"
+#include "core/io/AtomicFile.h"
 #include "core/graph/ReportLayout.h"
 #include "gui/report/ReportFile.h"
 #include "core/logger/SetTable.h"
@@ -100,16 +100,22 @@ int cmdReport(const QStringList& args) {
 
     const kv::ReportData data = kv::loggerReportData(rec->run, rec->yGain, rec->yOffset,
                                                      kv::logger::loggedStart(rec->run), shown, std::time(nullptr));
+    // Written through the safe writer: an older file at the path stays as it
+    // was unless the whole report is on the disk. Opened first, so a path that
+    // cannot take it is reported before the drawing.
+    kv::AtomicFile reportFile(outPath);
+    if (!reportFile.open()) {
+        std::fprintf(stderr, "kv2047-tool: %s\n", reportFile.error().c_str());
+        return 1;
+    }
     QString error;
     const QByteArray bytes = renderReport(data, reportFormatFor(QString::fromLocal8Bit(outPath)), paper, &error);
     if (bytes.isEmpty()) {
         std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(error));
         return 1;
     }
-    // An older file at the path stays as it was unless the whole report is written.
-    QSaveFile out(QString::fromLocal8Bit(outPath));
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(out.errorString()));
+    if (!reportFile.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !reportFile.commit()) {
+        std::fprintf(stderr, "kv2047-tool: %s\n", reportFile.error().c_str());
         return 1;
     }
     return 0;

@@ -1,12 +1,17 @@
 #include "core/config/ProfileFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstring>
+#include <string_view>
+
+#include "core/io/AtomicFile.h"
 
 namespace kv {
 
@@ -14,34 +19,82 @@ namespace {
 
 constexpr std::size_t kMaxString = 259;  // 260-character buffer with its terminator
 
-std::string trim(const std::string& s) {
+std::string_view trim(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
     while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
     return s.substr(b, e - b);
 }
 
-bool equalNoCase(const std::string& a, const std::string& b) {
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
 }
 
-// "[name]" -> name; empty optional when the line is no section header.
-bool sectionName(const std::string& line, std::string* name) {
-    const std::string t = trim(line);
+// "[name]" -> name; false when the line is no section header.
+bool sectionName(std::string_view line, std::string_view* name) {
+    const std::string_view t = trim(line);
     if (t.size() < 2 || t.front() != '[') return false;
     const auto close = t.find(']');
-    if (close == std::string::npos) return false;
+    if (close == std::string_view::npos) return false;
     *name = trim(t.substr(1, close - 1));
     return true;
 }
 
-bool keyValue(const std::string& line, std::string* key, std::string* value) {
+bool keyValue(std::string_view line, std::string_view* key, std::string_view* value) {
     const auto eq = line.find('=');
-    if (eq == std::string::npos) return false;
+    if (eq == std::string_view::npos) return false;
     *key = trim(line.substr(0, eq));
     *value = trim(line.substr(eq + 1));
+    return true;
+}
+
+long long nanoseconds(const struct timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; }
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The line that starts at `pos` as getline gives it, without its LF and a CR
+// before it, and where the next one starts. A byte-order mark left by an
+// editor would hide the first section: it is no part of the first line.
+std::string_view lineAt(const std::string& text, std::size_t pos, std::size_t* next) {
+    std::size_t end = text.find('\n', pos);
+    *next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (pos == 0 && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(kByteOrderMark.size());
+    return line;
+}
+
+// The whole file; false when it is there but cannot be read.
+bool readWhole(const std::string& path, std::string* bytes) {
+    bytes->clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
+    struct stat st {};
+    std::size_t got = 0;
+    bytes->resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 4096);
+    for (;;) {
+        if (got == bytes->size()) bytes->resize(bytes->size() * 2);   // it grew while we read
+        const ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            bytes->clear();
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes->resize(got);
     return true;
 }
 
@@ -49,42 +102,88 @@ bool keyValue(const std::string& line, std::string* key, std::string* value) {
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
 
-std::vector<std::string> ProfileFile::load() const {
-    std::vector<std::string> lines;
-    std::ifstream in(path_, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        // A byte-order mark left by an editor would hide the first section.
-        if (lines.empty() && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        lines.push_back(line);
-    }
-    return lines;
+ProfileFile::Stamp ProfileFile::stampOf(const std::string& path) {
+    Stamp s;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeNs = nanoseconds(st.st_mtim);
+    s.ctimeNs = nanoseconds(st.st_ctim);
+    return s;
 }
 
-bool ProfileFile::find(const std::vector<std::string>& lines, const std::string& section, const std::string& key,
-                       std::string* value) const {
-    bool inSection = false;
-    for (const auto& l : lines) {
-        std::string name, k, v;
-        if (sectionName(l, &name)) {
-            inSection = equalNoCase(name, section);
-        } else if (inSection && keyValue(l, &k, &v) && equalNoCase(k, key)) {
-            *value = v;
-            return true;
+void ProfileFile::refresh() const {
+    if (dirty_) return;   // what was set wins until it is saved
+    const Stamp now = stampOf(path_);
+    if (loaded_ && now == stamp_) return;
+    indexed_ = false;
+    unreadable_ = !readWhole(path_, &text_);
+    stamp_ = now;
+    loaded_ = true;
+}
+
+void ProfileFile::buildIndex() const {
+    headers_.clear();
+    keys_.clear();
+    // Only a line whose first character that is not a space is '[' can be a
+    // header: the others are passed over at the speed of memchr.
+    const char* data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t pos = 0;
+    while (pos < size) {
+        std::size_t i = pos == 0 && text_.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0 ? kByteOrderMark.size() : pos;
+        while (i < size && data[i] != '\n' && std::isspace(static_cast<unsigned char>(data[i]))) ++i;
+        std::size_t next = 0;
+        std::string_view name;
+        if (i < size && data[i] == '[' && sectionName(lineAt(text_, pos, &next), &name)) {
+            headers_.push_back(pos);
+            pos = next;
+            continue;
+        }
+        const void* lf = i < size ? std::memchr(data + i, '\n', size - i) : nullptr;
+        pos = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : size;
+    }
+    indexed_ = true;
+}
+
+bool ProfileFile::find(const std::string& section, const std::string& key, std::string* value) const {
+    refresh();
+    if (!indexed_) buildIndex();
+    auto [keys, fresh] = keys_.try_emplace(lower(section));
+    if (fresh) {
+        for (std::size_t h = 0; h < headers_.size(); ++h) {
+            std::size_t next = 0;
+            std::string_view name;
+            sectionName(lineAt(text_, headers_[h], &next), &name);
+            if (!equalNoCase(name, section)) continue;
+            const std::size_t end = h + 1 < headers_.size() ? headers_[h + 1] : text_.size();
+            for (std::size_t pos = next; pos < end; pos = next) {
+                std::string_view k, v;
+                // The first match wins, also across sections of the same name.
+                if (keyValue(lineAt(text_, pos, &next), &k, &v)) keys->second.emplace(lower(k), pos);
+            }
         }
     }
-    return false;
+    const auto it = keys->second.find(lower(key));
+    if (it == keys->second.end()) return false;
+    std::size_t next = 0;
+    std::string_view k, v;
+    keyValue(lineAt(text_, it->second, &next), &k, &v);
+    value->assign(v);
+    return true;
 }
 
 bool ProfileFile::hasKey(const std::string& section, const std::string& key) const {
     std::string v;
-    return find(load(), section, key, &v);
+    return find(section, key, &v);
 }
 
 int ProfileFile::readInt(const std::string& section, const std::string& key, int def) const {
     std::string v;
-    if (!find(load(), section, key, &v)) return def;
+    if (!find(section, key, &v)) return def;
     long n = std::strtol(v.c_str(), nullptr, 10);
     if (n > 2147483647L) n = 2147483647L;
     if (n < -2147483647L - 1) n = -2147483647L - 1;
@@ -93,61 +192,97 @@ int ProfileFile::readInt(const std::string& section, const std::string& key, int
 
 std::string ProfileFile::readString(const std::string& section, const std::string& key, const std::string& def) const {
     std::string v;
-    if (!find(load(), section, key, &v)) v = def;
+    if (!find(section, key, &v)) v = def;
     if (v.size() > kMaxString) v.resize(kMaxString);
     return v;
 }
 
-bool ProfileFile::writeString(const std::string& section, const std::string& key, const std::string& value) {
-    // A file that is there but cannot be read would come back holding this key
-    // alone: leave it as it is.
-    {
-        std::error_code ec;
-        if (std::filesystem::exists(path_, ec) && !std::ifstream(path_, std::ios::binary)) return false;
+bool ProfileFile::setString(const std::string& section, const std::string& key, const std::string& value) {
+    refresh();
+    // A file that is there but cannot be read would come back holding what
+    // was set alone: leave it as it is.
+    if (unreadable_) {
+        error_ = path_ + ": the file cannot be read";
+        return false;
     }
-    std::vector<std::string> lines = load();
+    if (!indexed_) buildIndex();
     // A line break in a value would start a line of its own and break the file.
     std::string oneLine = value;
     std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
     std::replace(oneLine.begin(), oneLine.end(), '\r', ' ');
     const std::string entry = key + "=" + oneLine;
-    bool inSection = false, sectionFound = false;
-    std::size_t insertAt = lines.size();
-    bool done = false;
-    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
-        std::string name, k, v;
-        if (sectionName(lines[i], &name)) {
-            if (inSection) break;  // insertAt: after the last line of this section
-            inSection = equalNoCase(name, section);
-            if (inSection) { sectionFound = true; insertAt = i + 1; }
-        } else if (inSection) {
-            if (keyValue(lines[i], &k, &v) && equalNoCase(k, key)) {
-                lines[i] = entry;
+
+    // The key goes into the first section of that name: in place of its line
+    // there, else after the section's last line that is not blank.
+    std::size_t h = 0, next = 0;
+    for (; h < headers_.size(); ++h) {
+        std::string_view name;
+        sectionName(lineAt(text_, headers_[h], &next), &name);
+        if (equalNoCase(name, section)) break;
+    }
+    // Headers after an edit move by what it added; the key index is rebuilt
+    // for a section when it is next read.
+    auto shiftFrom = [&](std::size_t at, std::ptrdiff_t by) {
+        for (std::size_t& o : headers_)
+            if (o >= at) o = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(o) + by);
+    };
+    keys_.clear();
+    if (h == headers_.size()) {
+        if (!text_.empty() && text_.back() != '\n') text_ += '\n';
+        headers_.push_back(text_.size());
+        text_ += "[" + section + "]\n" + entry + "\n";
+    } else {
+        const std::size_t end = h + 1 < headers_.size() ? headers_[h + 1] : text_.size();
+        std::size_t insertAt = next;
+        bool done = false;
+        for (std::size_t pos = next; pos < end && !done; pos = next) {
+            const std::string_view line = lineAt(text_, pos, &next);
+            std::string_view k, v;
+            if (keyValue(line, &k, &v) && equalNoCase(k, key)) {
+                // The whole line up to its LF, a CR before it included.
+                const std::size_t lf = text_.find('\n', pos);
+                const std::size_t len = (lf == std::string::npos ? text_.size() : lf) - pos;
+                text_.replace(pos, len, entry);
+                shiftFrom(pos + 1, static_cast<std::ptrdiff_t>(entry.size()) - static_cast<std::ptrdiff_t>(len));
                 done = true;
-            } else if (!trim(lines[i]).empty()) {
-                insertAt = i + 1;
+            } else if (!trim(line).empty()) {
+                insertAt = next;
             }
         }
-    }
-    if (!done) {
-        if (sectionFound) {
-            lines.insert(lines.begin() + static_cast<long>(insertAt), entry);
-        } else {
-            lines.push_back("[" + section + "]");
-            lines.push_back(entry);
+        if (!done) {
+            // After a last line without its LF, the entry starts a line of its own.
+            const std::string add =
+                insertAt == text_.size() && !text_.empty() && text_.back() != '\n' ? "\n" + entry : entry + "\n";
+            text_.insert(insertAt, add);
+            shiftFrom(insertAt, static_cast<std::ptrdiff_t>(add.size()));
         }
     }
-    // Write beside and rename, so a failed write never leaves half a file.
-    const std::string tmp = path_ + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        for (const auto& l : lines) out << l << "\n";
-        out.flush();
-        if (!out) { std::remove(tmp.c_str()); return false; }
-    }
-    if (std::rename(tmp.c_str(), path_.c_str()) != 0) { std::remove(tmp.c_str()); return false; }
+    dirty_ = true;
     return true;
+}
+
+bool ProfileFile::save() {
+    refresh();
+    if (unreadable_) {
+        error_ = path_ + ": the file cannot be read";
+        return false;
+    }
+    // Line by line as read: LF endings, no byte-order mark, a last LF.
+    std::string bytes;
+    bytes.reserve(text_.size() + 1);
+    std::size_t next = 0;
+    for (std::size_t pos = 0; pos < text_.size(); pos = next) {
+        bytes += lineAt(text_, pos, &next);
+        bytes += '\n';
+    }
+    if (!replaceFile(path_, bytes, &error_)) return false;
+    dirty_ = false;
+    stamp_ = stampOf(path_);
+    return true;
+}
+
+bool ProfileFile::writeString(const std::string& section, const std::string& key, const std::string& value) {
+    return setString(section, key, value) && save();
 }
 
 }  // namespace kv

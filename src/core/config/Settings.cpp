@@ -106,8 +106,9 @@ std::string readLimitText(const ProfileFile& f, int q, bool high) {
 
 bool writeSettingsOnClose(ProfileFile& f, const Model& m) {
     bool ok = ensureParentDir(f.path());
+    // Every key is set in memory and the file written once.
     auto put = [&](const char* section, const char* key, const std::string& value) {
-        ok = f.writeString(section, key, value) && ok;
+        ok = f.setString(section, key, value) && ok;
     };
     // Without a confirmed Run the stored texts go back untouched, so a value
     // this program would not have written is still there next time.
@@ -127,7 +128,7 @@ bool writeSettingsOnClose(ProfileFile& f, const Model& m) {
     }
     put("GainInfo", "Gain", std::to_string(m.run.yGain));
     put("OffsetInfo", "Offset", std::to_string(m.run.yOffset));
-    return ok;
+    return ok && f.save();
 }
 
 }  // namespace kv

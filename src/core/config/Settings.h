@@ -64,8 +64,8 @@ std::string readLimitText(const ProfileFile& f, int q, bool high);
 // Closing: writes all fifteen keys in their fixed order (the order new sections
 // take in a fresh file), creating the directory when needed. "Samprate" and
 // "Sampdata" come from the last confirmed Run; without one, what the file holds
-// is kept (the defaults are written when the keys are missing). Returns false
-// when any write failed.
+// is kept (the defaults are written when the keys are missing). The file is
+// written once, through the safe writer. Returns false when it failed.
 bool writeSettingsOnClose(ProfileFile& f, const Model& m);
 
 }  // namespace kv

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/io/AtomicFile.h"
 #include "core/record/LocalTime.h"
 
 namespace kv {
@@ -33,6 +34,7 @@ CaptureFile::~CaptureFile() {
 
 bool CaptureFile::open(const std::string& path, std::string* error) {
     if (f_) std::fclose(f_);
+    ignoreFileSizeSignal();
     f_ = std::fopen(path.c_str(), "ae");
     if (!f_) {
         if (error) *error = path + ": " + std::strerror(errno);

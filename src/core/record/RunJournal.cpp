@@ -14,6 +14,7 @@
 
 #include "core/Model.h"
 #include "core/config/Settings.h"
+#include "core/io/AtomicFile.h"
 #include "core/link/LinkEngine.h"
 #include "core/record/DataFile.h"
 #include "core/record/TextExport.h"
@@ -111,29 +112,6 @@ std::string stampForName(std::time_t t) {
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &tm);
     return buf;
-}
-
-// Writes `bytes` to a temporary file beside `path`, flushes it to the disk and
-// renames it over `path`.
-bool replaceFile(const std::string& path, const std::string& bytes, std::string* error) {
-    std::string tmpl = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        if (error) *error = errnoText(path);
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    bool ok = writeFd(fd, bytes) && ::fsync(fd) == 0;
-    const int err = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) {
-        if (error) *error = path + ": " + std::strerror(err ? err : errno);
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    syncDir(std::filesystem::path(path).parent_path().string());
-    return true;
 }
 
 }  // namespace
@@ -336,12 +314,17 @@ void RunJournal::close() {
 bool RunJournal::writeAll(const std::string& bytes) {
     if (!writeFd(fd_, bytes) || ::fsync(fd_) != 0) {
         error_ = errnoText(path_);
+        // Cut what part of the bytes got in (a full disk takes some): a torn
+        // record would hide every record and the finish marker after it.
+        if (::ftruncate(fd_, goodBytes_) == 0) ::lseek(fd_, goodBytes_, SEEK_SET);
         return false;
     }
+    goodBytes_ += static_cast<off_t>(bytes.size());
     return true;
 }
 
 bool RunJournal::begin(const Model& m) {
+    ignoreFileSizeSignal();
     finish();
     error_.clear();
     std::error_code ec;
@@ -387,6 +370,7 @@ bool RunJournal::begin(const Model& m) {
     ::flock(fd, LOCK_EX);
     fd_ = fd;
     path_ = tmp;
+    goodBytes_ = 0;
     if (!writeAll(encodeJournalHeader(h))) {
         ::unlink(tmp.c_str());
         close();
@@ -426,6 +410,10 @@ bool RunJournal::append(const Model& m) {
 bool RunJournal::finish() {
     if (fd_ < 0) return true;
     const bool ok = writeAll(encodeJournalFinish());
+    // A journal that cannot be marked finished (its disk still full) would be
+    // offered next time as an interrupted run, holding a stale part of a run
+    // that ended or was saved: it goes instead.
+    if (!ok) ::unlink(path_.c_str());
     close();
     return ok;
 }
@@ -461,6 +449,7 @@ bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
     }
     fd_ = fd;
     path_ = path;
+    goodBytes_ = static_cast<off_t>(kJournalHeaderBytes + kJournalRecordBytes * j.count);
     adopted_ = true;
     next_ = static_cast<uint32_t>(j.count);
     if (contents) *contents = std::move(j);
@@ -471,9 +460,35 @@ bool writeRunFiles(const std::string& path, const SampleStore& doc, const RunSta
                    std::string* error) {
     auto rec = makeRunRecord();
     snapshotLiveRun(doc, run, *rec);
-    // The text table first: a data file is only there when both are complete.
-    if (withText && !replaceFile(textFilePathFor(path), exportText(rec->run), error)) return false;
-    return replaceFile(path, encodeDataFile(*rec), error);
+    AtomicFile data(path);
+    if (!data.open() || !data.write(encodeDataFile(*rec))) {
+        if (error) *error = data.error();
+        return false;
+    }
+    if (!withText) {
+        if (data.commit()) return true;
+        if (error) *error = data.error();
+        return false;
+    }
+    AtomicFile text(textFilePathFor(path));
+    const bool ok = text.open() && text.write(exportText(rec->run)) && commitPair(text, data);
+    if (!ok && error) {
+        *error = data.failed() ? data.error() : text.error();
+        if (text.committed())
+            *error += " (the text table " + text.path() + " was replaced; the data file was not)";
+    }
+    return ok;
+}
+
+bool checkRunOutputPath(const std::string& path, std::string* error) {
+    for (const std::string& p : {path, textFilePathFor(path)}) {
+        std::string reason;
+        if (!AtomicFile::checkReplaceable(p, &reason)) {
+            if (error) *error = p + ": " + reason;
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace kv

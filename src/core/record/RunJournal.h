@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 #include "core/record/SampleStore.h"
@@ -117,7 +118,8 @@ public:
     bool begin(const Model& m);
     // A sample was committed: appends sample n - 1 and pushes it to the disk.
     bool append(const Model& m);
-    // Writes the finish marker and closes. Nothing happens when none is open.
+    // Writes the finish marker and closes; a journal that cannot take the
+    // marker is removed, so it is never offered. Nothing happens when none is open.
     bool finish();
     // Finishes the journal of the run once that run is no longer in progress
     // (its count reached, Stop, a silent meter). A recovered journal stays
@@ -144,13 +146,20 @@ private:
     int fd_ = -1;
     bool adopted_ = false;
     uint32_t next_ = 0;   // index of the next record
+    off_t goodBytes_ = 0; // length of the file up to its last whole record
 };
 
 // Writes the live run as a data file at `path` and, when `withText`, its text
-// table beside it, without any window: each file goes to a temporary file that
-// is flushed to the disk and renamed over the old one. For the headless
-// recorder and recovery.
+// table beside it, without any window, through the safe writer: both files are
+// complete and on the disk before either replaces an older one. For the
+// headless recorder and recovery. On failure *error names the path and why.
 bool writeRunFiles(const std::string& path, const SampleStore& doc, const RunState& run, bool withText,
                    std::string* error);
+
+// Whether a run could be written at `path` (and its text table beside it) now:
+// the folder is there and writable, neither name is taken by a folder or a
+// device, the text table's name fits. For a recorder to refuse a bad output
+// before it records for hours. False with "<path>: <reason>" in *error.
+bool checkRunOutputPath(const std::string& path, std::string* error);
 
 }  // namespace kv

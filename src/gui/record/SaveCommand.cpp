@@ -5,11 +5,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QSaveFile>
-#include <cerrno>
-#include <cstring>
 
 #include "core/Model.h"
+#include "core/io/AtomicFile.h"
 #include "core/record/LocalTime.h"
 #include "core/record/TextExport.h"
 
@@ -55,32 +53,6 @@ bool saveInteractive(QWidget* parent, kv::Model& model, bool withText) {
     return false;
 }
 
-// Opens a file of the save. Unbuffered: Qt reports a write cut short by a full
-// disk only as a short count, and a buffered flush passes over it and commits a
-// truncated file. A device or pipe at the path is refused: the temporary file
-// would replace it.
-bool openForSave(QSaveFile& f, QString* why) {
-    const QFileInfo target(f.fileName());
-    if (target.exists() && !target.isFile() && !target.isDir()) {
-        *why = "It is not a regular file.";
-        return false;
-    }
-    if (f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return true;
-    *why = f.errorString();
-    return false;
-}
-
-bool writeAll(QSaveFile& f, const std::string& bytes, QString* why) {
-    errno = 0;
-    const qint64 written = f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    if (written == static_cast<qint64>(bytes.size())) return true;
-    const int err = errno;
-    *why = written < 0 ? f.errorString()
-           : err      ? QString::fromLocal8Bit(std::strerror(err))
-                      : QStringLiteral("The disk is full.");
-    return false;
-}
-
 QString failure(const QString& path, const QString& why) {
     return QString("The run could not be saved to \"%1\":\n%2\n\nAny earlier file at that path was left as it was.")
         .arg(QDir::toNativeSeparators(path), why);
@@ -92,46 +64,39 @@ QString proposedSaveName(std::time_t now) {
     return QString::fromStdString(kv::formatLocal(now, "%y-%m-%d %H.%M.%S"));
 }
 
+// Both files go through the one safe writer: each is complete and on the disk
+// before either replaces an older file, the table first and the data file
+// last. A short write (a full disk) is an error, and a device or a pipe at
+// either path is refused ("It is not a regular file.").
 bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* error) {
     auto rec = kv::makeRunRecord();
     kv::snapshotLiveRun(*model.doc, model.run, *rec);
     model.doc->fileTagWritten = kv::kFileTag;
 
     BusyCursor busy;
-    const std::string data = kv::encodeDataFile(*rec);
-    QSaveFile dataFile(path);
-    QString why;
-    if (!openForSave(dataFile, &why) || !writeAll(dataFile, data, &why)) {
-        if (error) *error = failure(path, why);
-        dataFile.cancelWriting();
+    auto why = [](const kv::AtomicFile& f) { return QString::fromLocal8Bit(f.reason().c_str()); };
+    const std::string dataPath = QFile::encodeName(path).toStdString();
+    kv::AtomicFile data(dataPath);
+    if (!data.open() || !data.write(kv::encodeDataFile(*rec)) || (!withText && !data.commit())) {
+        if (error) *error = failure(path, why(data));
         return false;
     }
-    QString textPath;
-    std::unique_ptr<QSaveFile> textFile;
-    if (withText) {
-        textPath = QFile::decodeName(kv::textFilePathFor(QFile::encodeName(path).toStdString()).c_str());
-        textFile = std::make_unique<QSaveFile>(textPath);
-        if (!openForSave(*textFile, &why) || !writeAll(*textFile, kv::exportText(rec->run), &why)) {
-            if (error) *error = failure(textPath, why);
-            textFile->cancelWriting();
-            dataFile.cancelWriting();
-            return false;
-        }
-    }
-    if (!dataFile.commit()) {
-        if (error) *error = failure(path, dataFile.errorString());
-        if (textFile) textFile->cancelWriting();
+    if (!withText) return true;
+
+    const std::string textPathStd = kv::textFilePathFor(dataPath);
+    const QString textPath = QFile::decodeName(textPathStd.c_str());
+    kv::AtomicFile text(textPathStd);
+    if (!text.open() || !text.write(kv::exportText(rec->run))) {
+        if (error) *error = failure(textPath, why(text));
         return false;
     }
-    if (textFile && !textFile->commit()) {
-        if (error)
-            *error = QString("The data file \"%1\" was saved, but its text table could not be written to "
-                             "\"%2\":\n%3")
-                         .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(textPath),
-                              textFile->errorString());
-        return false;
+    if (kv::commitPair(text, data)) return true;
+    if (error) {
+        *error = data.failed() ? failure(path, why(data)) : failure(textPath, why(text));
+        if (text.committed())
+            *error += QString("\nOnly the text table \"%1\" was replaced.").arg(QDir::toNativeSeparators(textPath));
     }
-    return true;
+    return false;
 }
 
 bool saveRunInteractive(QWidget* parent, kv::Model& model) { return saveInteractive(parent, model, true); }

@@ -20,8 +20,8 @@ bool saveDataFileInteractive(QWidget* parent, kv::Model& model);
 bool openDataFileInteractive(QWidget* parent, kv::Model& model);
 
 // Writes the run's data file at `path` and, when `withText`, its text table
-// beside it. Each file goes to a temporary file that replaces the old one only
-// once it is complete. On failure returns false and describes it in *error.
+// beside it. Both files are complete on the disk before either replaces an
+// older one. On failure returns false and describes it in *error.
 bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* error);
 
 // Reads a data file into the document's logged run (see kv::loadDataFile).

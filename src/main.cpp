@@ -1,4 +1,6 @@
 // kv2047: the desktop program.
+#include <signal.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -80,6 +82,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit makes a save, the journal or a capture fail and say so; it never kills the program.
+    ::signal(SIGXFSZ, SIG_IGN);
     QApplication::setApplicationName("KV2047");
     QApplication::setApplicationVersion(KV2047_VERSION);
 

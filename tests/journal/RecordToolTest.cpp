@@ -1,6 +1,7 @@
 // kv2047-tool record and recover against the simulated meter: a run recorded
 // without a display, stopped by a signal, or killed and written out afterwards.
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <QFile>
 #include <QProcess>
@@ -18,8 +19,15 @@ namespace {
 struct Recording {
     QProcess p;
     QString err;
-    void start(const QStringList& args, const QString& journalDir) {
+    void start(const QStringList& args, const QString& journalDir, rlim_t fileSizeLimit = RLIM_INFINITY) {
         kvtest::prepareTool(p, journalDir);
+        // A full disk for every file the recorder writes, met as the program would meet it.
+        if (fileSizeLimit != RLIM_INFINITY)
+            p.setChildProcessModifier([fileSizeLimit] {
+                ::signal(SIGXFSZ, SIG_DFL);
+                const rlimit lim{fileSizeLimit, fileSizeLimit};
+                ::setrlimit(RLIMIT_FSIZE, &lim);
+            });
         p.setArguments(QStringList{"record"} + args);
         QObject::connect(&p, &QProcess::readyReadStandardError,
                          [this] { err += QString::fromLocal8Bit(p.readAllStandardError()); });
@@ -127,6 +135,21 @@ TEST(RecordTool, TenSamplesAtOneSecondGiveAFileOfTen) {
     const auto decoded = kvtest::runTool({"decode", dir.filePath("ten.cap")}, dir.path());
     EXPECT_EQ(decoded.status, 0);
     EXPECT_GE(decoded.out.count("\"accepted\":true"), 10);
+}
+
+TEST(RecordTool, CaptureCutShortIsReportedAndTheRunStillWritten) {
+    QTemporaryDir dir;
+    kvtest::SimProcess sim({"--period", "100"});
+    ASSERT_TRUE(sim.start()) << sim.error().toStdString();
+    const QString out = dir.filePath("run.AsmDat");
+    Recording rec;
+    // Room for the run's files (under 700 bytes) but not for a few seconds of capture.
+    rec.start({"--port", sim.ptyPath(), "--rate", "1", "--count", "3", "-o", out, "--capture", dir.filePath("c.cap")},
+              dir.path(), 1500);
+    EXPECT_EQ(rec.finish(40000), 1) << rec.err.toStdString();
+    EXPECT_TRUE(rec.err.contains("could not be completely written")) << rec.err.toStdString();
+    EXPECT_EQ(kvtest::infoSamples(out, dir.path()), 3) << rec.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("run.txt")));
 }
 
 TEST(RecordTool, InterruptKeepsWhatWasRecorded) {

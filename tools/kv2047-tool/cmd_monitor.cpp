@@ -159,10 +159,9 @@ int cmdMonitor(const QStringList& args) {
     if (cli.isSet(countOpt) && !CommandLine::parseInt(cli.value(countOpt), 1, 1000000, count))
         return cli.refuse("--count must be a whole number from 1 to 1000000");
 
-    // A reader that goes away, or a file size limit, is seen as a failed write
-    // (EPIPE, EFBIG) and ends the stream as the write says, not as a signal.
+    // A reader that goes away is seen as a failed write (EPIPE) and ends the
+    // stream as the write says, not as a signal.
     ::signal(SIGPIPE, SIG_IGN);
-    ::signal(SIGXFSZ, SIG_IGN);
     static int qtArgc = 1;
     static char name[] = "kv2047-tool";
     static char* qtArgv[] = {name, nullptr};

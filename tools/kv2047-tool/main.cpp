@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QtGlobal>
@@ -51,6 +52,8 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
+    // A file-size limit is a write that fails and is reported, never a kill.
+    ::signal(SIGXFSZ, SIG_IGN);
     // A standard stream the caller closed would be taken by the next file
     // opened (a data file, the journal, the serial port) and written into. Its
     // place is held by /dev/null opened the other way, so using it still fails.

@@ -136,7 +136,21 @@ TEST_F(View, SwitchedOffTraceLeavesNeitherTraceNorLegend) {
 TEST_F(View, DragPushesALevelAndEntersBrowseMode) {
     run(200);
     picture();
+    // Nothing wakes the view once the drag is over.
+    int timerEvents = 0;
+    struct Counter : QObject {
+        int* n;
+        explicit Counter(int* c) : n(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            *n += e->type() == QEvent::Timer;
+            return false;
+        }
+    } counter(&timerEvents);
     drag(plotPoint(100, 200), plotPoint(400, 450));
+    view->installEventFilter(&counter);
+    QTest::qWait(150);
+    view->removeEventFilter(&counter);
+    EXPECT_EQ(timerEvents, 0);
     EXPECT_EQ(view->graph().L, 1);
     EXPECT_TRUE(view->inBrowseMode());
     EXPECT_TRUE(view->scrollBar()->isEnabled());
@@ -169,6 +183,8 @@ TEST_F(View, UndoZoomReturnsToLiveMode) {
     EXPECT_FALSE(view->inBrowseMode());
     EXPECT_EQ(view->graph().L, 0);
     EXPECT_FALSE(view->scrollBar()->isEnabled());
+    // A disabled bar shows no thumb: nothing to scroll.
+    EXPECT_EQ(view->scrollBar()->minimum(), view->scrollBar()->maximum());
     EXPECT_FALSE(frame->action("undozoom")->isEnabled());
 }
 

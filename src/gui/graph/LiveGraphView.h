@@ -15,6 +15,7 @@
 #include "core/graph/ZoomCursor.h"
 
 class MeterSession;
+class PlotSurface;
 class QScrollBar;
 
 class LiveGraphView : public QWidget {
@@ -62,6 +63,13 @@ protected:
 private:
     // Draws the whole picture into the back buffer from the model.
     void renderGraph();
+    // One picture of the graph of frame `f`: the strips, legend and labels
+    // with `p` in view coordinates, the plot through `plot`. The screen and an
+    // exported image both draw with it.
+    void drawGraph(QPainter& p, PlotSurface& plot, const kv::PlotGeometry& geo, const kv::GraphFrame& f);
+    // What a paint's computation asks of the view besides its picture: the
+    // scroll bar's range and position, a repaint once the axis grew.
+    void applyFrame(const kv::GraphFrame& f);
     void drawLabels(QPainter& p, const kv::PlotGeometry& geo, const kv::GraphFrame& f);
     // Xor drawing straight onto the back buffer, shown by the next paint.
     void invertCursorLine(int x);

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "core/link/LinkEngine.h"
+#include "gui/graph/GraphImage.h"
 #include "gui/graph/PlotSurface.h"
 #include "gui/report/PrintCommand.h"
 #include "session/MeterSession.h"
@@ -231,6 +232,40 @@ void LiveGraphView::drawGraph(QPainter& p, PlotSurface& plot, const kv::PlotGeom
     if (geo.stripW > 0 && geo.stripH > 0)
         p.fillRect(QRect(geo.stripLeft, geo.stripY, geo.stripW, geo.stripH), kMargin);
 }
+
+QRect LiveGraphView::graphArea() const {
+    const kv::PlotGeometry geo = plotGeometry();
+    if (!geo.hasPlot()) return {};
+    const QPoint off = frameOffset();
+    const QRect fc = frameClient();
+    // Everything drawGraph() paints: the strips of the window's client area,
+    // the label column, the plot and the margin to its right.
+    QRect area = QRect(290, 125, fc.width() - 280, 25).translated(-off);
+    area |= QRect(geo.plotLeft, geo.plotBottom + 31, geo.W + 108, 29).translated(-off);
+    area |= QRect(geo.colX, geo.colY, geo.colW, geo.colH);
+    area |= QRect(geo.plotLeft, geo.plotTop, geo.W, geo.H);
+    area |= QRect(geo.stripLeft, geo.stripY, geo.stripW, geo.stripH);
+    return area & rect();
+}
+
+GraphPicture LiveGraphView::picture() {
+    return GraphPicture{size(), graphArea(), kMargin, [this](const GraphCanvas& c) {
+                            auto& m = session_.model();
+                            const kv::PlotGeometry geo = plotGeometry();
+                            kv::GraphFrame f = kv::computeGraph(*graph_, geo, m.run, *m.doc, kv::GraphPass::Export);
+                            // A sample committed since the last paint may have
+                            // grown the axis: lay the run out on the new one,
+                            // and let the screen follow.
+                            const bool grew = f.repaint;
+                            if (grew) f = kv::computeGraph(*graph_, geo, m.run, *m.doc, kv::GraphPass::Export);
+                            applyFrame(f);
+                            if (grew) update();
+                            const auto plot = c.plotSurface(QRect(geo.plotLeft, geo.plotTop, geo.W, geo.H));
+                            drawGraph(c.painter(), *plot, geo, f);
+                        }};
+}
+
+void LiveGraphView::exportImage() { exportGraphInteractive(window(), picture()); }
 
 void LiveGraphView::drawLabels(QPainter& p, const kv::PlotGeometry& geo, const kv::GraphFrame& f) {
     const QRect col(geo.colX, geo.colY, geo.colW, geo.colH);

@@ -13,6 +13,7 @@
 #include "core/graph/GraphState.h"
 #include "core/graph/Raster.h"
 #include "core/graph/ZoomCursor.h"
+#include "gui/graph/GraphImage.h"
 
 class MeterSession;
 class PlotSurface;
@@ -35,6 +36,14 @@ public:
     bool inBrowseMode() const;
     void undoZoom();
     void print();
+    // Export Graph Image: asks for a file name and writes picture() to it.
+    void exportImage();
+    // The part of the view the graph occupies: the plot with its Y labels,
+    // legend and time labels.
+    QRect graphArea() const;
+    // The graph as the view shows it now (zoom, scroll position, trace
+    // switches, Y scale), drawn afresh: no cursor line, no rubber band.
+    GraphPicture picture();
 
     // The graph's state: zoom stack, ticks and point tables (the report reads tick[0]).
     kv::GraphState& graph() { return *graph_; }

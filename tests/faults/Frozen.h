@@ -8,8 +8,6 @@
 
 #include <filesystem>
 
-namespace kvtest {
-
 class Frozen {
 public:
     explicit Frozen(const std::filesystem::path& p) : path_(p) {
@@ -50,5 +48,3 @@ private:
     std::filesystem::perms mode_{};
     bool ok_ = false;
 };
-
-}  // namespace kvtest

@@ -13,9 +13,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <functional>
 #include <memory>
 
@@ -321,32 +318,24 @@ TEST(PlotSurfaces, VectorLinesCoverTheRastersPixels) {
     }
 }
 
+// What the writer does against each fault of the disk, DiskFaultTest tries;
+// here, the export's own refusal and a read-only folder.
 TEST_F(View, ExportFailureLeavesNothingBehind) {
     run(60);
     picture();
-    struct Row { const char* name; const char* file; const char* says; };
-    for (const Row& r : {Row{"OtherExtension", "graph.jpg", ".png"}, Row{"ReadOnlyFolder", "graph.png", "graph.png"},
-                         Row{"LinkPlantedInASharedFolder", "graph.svg", "link"}}) {
-        SCOPED_TRACE(r.name);
-        const QString name = r.name;
+    for (const char* file : {"graph.jpg", "graph.png"}) {
+        SCOPED_TRACE(file);
         QTemporaryDir out;
-        const QString path = out.filePath(r.file), older = out.filePath("older.txt");
-        ASSERT_TRUE(kvtest::writeFile(older, "older"));
-        if (name != "LinkPlantedInASharedFolder") {
-            ASSERT_TRUE(kvtest::writeFile(path, "older"));
-        } else if (::chmod(QFile::encodeName(out.path()).constData(), 01777) != 0 || !QFile::link(older, path) ||
-                   ::lchown(QFile::encodeName(path).constData(), 1, 1) != 0) {
-            continue;   // only root can give a link to another user
-        }
-        auto frozen = name == "ReadOnlyFolder" ? std::make_unique<kvtest::Frozen>(out.path().toStdString()) : nullptr;
-        if (frozen && !frozen->ok()) continue;
-        const QStringList before = QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        const QString path = out.filePath(file);
+        ASSERT_TRUE(kvtest::writeFile(path, "older"));
+        auto frozen = QString(file).endsWith(".png") ? std::make_unique<Frozen>(out.path().toStdString()) : nullptr;
+        if (frozen && !frozen->ok()) continue;   // no read-only folder to be had here
         QString error;
         EXPECT_FALSE(exportGraphTo(path, view->picture(), &error));
-        EXPECT_TRUE(error.contains(r.says)) << error.toStdString();
+        EXPECT_TRUE(error.contains(path) && error.contains(frozen ? "\n" : "must end in .png")) << error.toStdString();
         frozen.reset();
-        EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
-        EXPECT_EQ(kvtest::fileBytes(path), "older");   // through the link too
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{file});
+        EXPECT_EQ(kvtest::fileBytes(path), "older");
     }
 }
 

@@ -7,12 +7,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "core/io/AtomicFile.h"
 
 namespace {
 
@@ -24,18 +21,6 @@ const char* const kSvgFilter = "SVG image (*.svg)";
 QString& lastFolder() {
     static QString folder;
     return folder;
-}
-
-// A link at the name in a sticky, world-writable folder (such as /tmp) that
-// belongs neither to us nor to the folder's owner may have been aimed by
-// another user at any file of ours. The kernel refuses to follow such a link
-// when opening; QSaveFile resolves links by name, so it is refused here.
-bool plantedLink(const QString& path) {
-    struct stat link {}, dir {};
-    if (::lstat(QFile::encodeName(path).constData(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
-    if (::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &dir) != 0) return false;
-    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
-    return shared && link.st_uid != ::geteuid() && link.st_uid != dir.st_uid;
 }
 
 QString askImagePath(QWidget* parent) {
@@ -105,43 +90,16 @@ QByteArray encodeGraph(const GraphPicture& picture, ImageFormat format) {
     return bytes;
 }
 
-bool writeImageFile(const QString& path, const QByteArray& bytes, QString* why) {
-    const QFileInfo target(path);
-    if (target.isDir()) {
-        *why = "It is a folder.";
-        return false;
-    }
-    // A device or a pipe would be replaced by a file.
-    if (target.exists() && !target.isFile()) {
-        *why = "It is not a regular file.";
-        return false;
-    }
-    if (plantedLink(path)) {
-        *why = "It is a link another user placed in a shared folder.";
-        return false;
-    }
-    QSaveFile f(path);
-    // Unbuffered: a write cut short by a full disk shows as a short count
-    // here instead of passing unnoticed in a buffered flush.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *why = f.errorString();
-        return false;
-    }
-    errno = 0;
-    const qint64 written = f.write(bytes);
-    if (written != bytes.size()) {
-        const int err = errno;
-        *why = written < 0 ? f.errorString()
-               : err      ? QString::fromLocal8Bit(std::strerror(err))
-                          : QStringLiteral("The disk is full.");
-        f.cancelWriting();
-        return false;
-    }
-    if (!f.commit()) {
-        *why = f.errorString();
-        return false;
-    }
-    return true;
+bool writeGraphFile(const QString& path, const QByteArray& bytes, QString* error) {
+    kv::AtomicFile f(QFile::encodeName(path).toStdString());
+    const bool made = !bytes.isEmpty();
+    if (made && f.open() && f.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && f.commit())
+        return true;
+    *error = QString("The graph image could not be written to \"%1\":\n%2\n\nAny earlier file at that path was left "
+                     "as it was.")
+                 .arg(QDir::toNativeSeparators(path),
+                      made ? QString::fromLocal8Bit(f.reason().c_str()) : QStringLiteral("The picture could not be made."));
+    return false;
 }
 
 bool exportGraphTo(const QString& path, const GraphPicture& picture, QString* error) {
@@ -152,13 +110,7 @@ bool exportGraphTo(const QString& path, const GraphPicture& picture, QString* er
                      .arg(QDir::toNativeSeparators(path));
         return false;
     }
-    const QByteArray bytes = encodeGraph(picture, *format);
-    QString why = bytes.isEmpty() ? QStringLiteral("The picture could not be made.") : QString();
-    if (why.isEmpty() && writeImageFile(path, bytes, &why)) return true;
-    *error = QString("The graph image could not be written to \"%1\":\n%2\n\nAny earlier file at that path was left "
-                     "as it was.")
-                 .arg(QDir::toNativeSeparators(path), why);
-    return false;
+    return writeGraphFile(path, encodeGraph(picture, *format), error);
 }
 
 bool exportGraphInteractive(QWidget* parent, const GraphPicture& picture) {

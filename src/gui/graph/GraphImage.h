@@ -49,9 +49,10 @@ struct GraphPicture {
 // view box is `area`.
 QByteArray encodeGraph(const GraphPicture& picture, ImageFormat format);
 
-// Replaces `path` with `bytes` through a temporary file in the same folder.
-// False, with the reason in *why, when it could not; nothing is left behind.
-bool writeImageFile(const QString& path, const QByteArray& bytes, QString* why);
+// Replaces `path` with `bytes` (empty: the picture could not be made)
+// through the programs' one file writer. False, with the message for the
+// user, naming the path and the reason, in *error; nothing is left behind.
+bool writeGraphFile(const QString& path, const QByteArray& bytes, QString* error);
 
 // Writes the picture to `path` in the format its extension names. False, with
 // the message for the user in *error, when the name or the write was refused.

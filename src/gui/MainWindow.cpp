@@ -141,9 +141,15 @@ void MainWindow::createMenus() {
     QAction* print = makeAction(this, "print", "&Print", "Print");
     print->setShortcut(QKeySequence("Ctrl+P"));
     connect(print, &QAction::triggered, this, [this] { view_->print(); });
+    QAction* exportImage = makeAction(this, "exportimage", "Export Graph &Image...", "Export Graph Image");
+    connect(exportImage, &QAction::triggered, this, [this] { view_->exportImage(); });
     QAction* exit = makeAction(this, "exit", "&Exit");
     connect(exit, &QAction::triggered, this, &QWidget::close);
-    file->addActions({save, open, print, exit});
+    file->addActions({save, open, print});
+    file->addSeparator();
+    file->addAction(exportImage);
+    file->addSeparator();
+    file->addAction(exit);
 
     QMenu* rt = menuBar()->addMenu("&RealTime(R)");
     QAction* run = makeAction(this, "run", "&Run", "Start");
@@ -289,6 +295,7 @@ void MainWindow::updateCommandStates() {
     const auto& l = m.link;
     action("save")->setEnabled(r.n != 0);
     action("print")->setEnabled(r.n != 0);
+    action("exportimage")->setEnabled(r.n != 0);
     action("open")->setEnabled(r.loggerShown == 0);
     action("run")->setEnabled(r.runEnable);
     action("stop")->setEnabled(r.stopEnable);

@@ -3,9 +3,7 @@
 // file that cannot be read or written, or holds garbage, never keeps the main
 // window from starting and closing.
 #include <gtest/gtest.h>
-#include <linux/fs.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -14,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
@@ -21,12 +20,15 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 
 #include "FaultRig.h"
 #include "FileSizeLimit.h"
+#include "Frozen.h"
 #include "gui/MainWindow.h"
+#include "gui/graph/GraphImage.h"
 #include "session/MeterSession.h"
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
@@ -51,46 +53,6 @@ std::set<std::string> listing(const fs::path& dir) {
     for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
     return names;
 }
-
-// A file or folder nobody may change, root included: the immutable attribute
-// for root (who ignores permissions), read-only modes for anyone else.
-class Frozen {
-public:
-    explicit Frozen(const fs::path& p) : path_(p) {
-        if (geteuid() == 0) {
-            fd_ = ::open(p.c_str(), O_RDONLY | O_NONBLOCK);
-            int flags = 0;
-            if (fd_ < 0 || ioctl(fd_, FS_IOC_GETFLAGS, &flags) != 0) return;
-            flags |= FS_IMMUTABLE_FL;
-            ok_ = ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
-        } else {
-            std::error_code ec;
-            mode_ = fs::status(p, ec).permissions();
-            fs::permissions(p, fs::perms::owner_read | fs::perms::owner_exec, ec);
-            ok_ = !ec;
-        }
-    }
-    ~Frozen() {
-        if (fd_ >= 0) {
-            int flags = 0;
-            if (ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
-                flags &= ~FS_IMMUTABLE_FL;
-                ioctl(fd_, FS_IOC_SETFLAGS, &flags);
-            }
-            ::close(fd_);
-        } else if (ok_) {
-            std::error_code ec;
-            fs::permissions(path_, mode_, ec);
-        }
-    }
-    bool ok() const { return ok_; }
-
-private:
-    fs::path path_;
-    int fd_ = -1;
-    fs::perms mode_{};
-    bool ok_ = false;
-};
 
 class SaveFaults : public ::testing::Test {
 protected:
@@ -253,6 +215,19 @@ const WriterRow kWriters[] = {
          return Written{ok ? 0 : 1, ini.error()};
      },
      "; older"},
+    {"GraphImage", false, false,
+     [](const WriteCtx& c) {
+         // Noise: more bytes than the full disk takes.
+         const GraphPicture noise{QSize(64, 64), QRect(0, 0, 64, 64), Qt::white, [](const GraphCanvas& g) {
+                                      std::minstd_rand r(1);
+                                      for (int i = 0; i < 64 * 64; ++i)
+                                          g.painter().fillRect(i % 64, i / 64, 1, 1, QColor::fromRgb(r()));
+                                  }};
+         QString error;
+         const bool ok = writeGraphFile(q(c.out), encodeGraph(noise, ImageFormat::Png), &error);
+         return Written{ok ? 0 : 1, error.toStdString()};
+     },
+     "\x89PNG"},
     {"ToolExport", false, true,
      [](const WriteCtx& c) {
          return runTool({"export", q(c.input), "--format", "csv", "-o", q(c.out)}, c.journal.parent_path());

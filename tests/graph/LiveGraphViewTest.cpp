@@ -1,19 +1,28 @@
 // The real-time view on screen: pixels where the geometry puts them, the
-// legend, the status bar read-out, zoom by mouse and UndoZoom.
+// legend, the status bar read-out, zoom by mouse and UndoZoom; the graph
+// exported as an image.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
+#include "faults/Frozen.h"
+#include "graph/ExportedImage.h"
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
+#include "gui/graph/PlotSurface.h"
+#include "record/ModalScript.h"
 
 namespace {
 
@@ -73,6 +82,12 @@ protected:
         for (int y = g.plotTop; y < g.plotBottom; ++y)
             for (int x = g.plotLeft; x < g.plotRight; ++x) n += (img.pixel(x, y) & 0xFFFFFF) == (c & 0xFFFFFF);
         return n;
+    }
+    // The graph exported to a PNG file in the scratch folder.
+    QImage exported(const QString& name) {
+        QString error;
+        EXPECT_TRUE(exportGraphTo(dir.filePath(name), view->picture(), &error)) << error.toStdString();
+        return QImage(dir.filePath(name)).convertToFormat(QImage::Format_RGB32);
     }
     void drag(QPoint a, QPoint b) {
         QTest::mousePress(view, Qt::LeftButton, {}, a);
@@ -228,6 +243,156 @@ TEST_F(View, PanelRepaintAboveTheViewLeavesNoCursorBehind) {
     const QImage moved = screenImage();
     for (int y = at.y() - 20; y < at.y() + 20; ++y)
         EXPECT_EQ(moved.pixel(at.x(), y), before.pixel(at.x(), y)) << y;
+}
+
+// Export Graph Image.
+
+class ViewExport : public View, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ViewExport, FormatSizeAndTraceColours) {
+    run(60);
+    picture();
+    const QString path = dir.filePath(GetParam());
+    QString error;
+    ASSERT_TRUE(exportGraphTo(path, view->picture(), &error)) << error.toStdString();
+    const QByteArray bytes = kvtest::fileBytes(path);
+    const QRect area = view->graphArea();
+    if (path.endsWith("png", Qt::CaseInsensitive)) {
+        ASSERT_TRUE(kvtest::isPng(bytes));
+        EXPECT_EQ(QImage::fromData(bytes).size(), area.size());
+    } else {
+        ASSERT_TRUE(kvtest::isSvg(bytes));
+        EXPECT_EQ(QSvgRenderer(bytes).viewBox(), area);
+    }
+    // The graph on screen: the Y labels' column to the view's right edge.
+    EXPECT_EQ(area.left(), view->plotGeometry().colX);
+    EXPECT_EQ(area.right(), view->width() - 1);
+    for (int q = 0; q < kv::kQuantities; ++q) EXPECT_TRUE(kvtest::drawsIn(bytes, kColour[q])) << q;
+    model().run.traces[kv::WB] = 0;
+    ASSERT_TRUE(exportGraphTo(path, view->picture(), &error));
+    EXPECT_TRUE(kvtest::lacks(kvtest::fileBytes(path), kColour[kv::WB]));
+    EXPECT_TRUE(kvtest::drawsIn(kvtest::fileBytes(path), kColour[kv::AIR]));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ViewExport, ::testing::Values("graph.png", "graph.svg", "GRAPH.SVG"),
+                         [](const auto& info) { return QString(info.param).replace('.', '_').toStdString(); });
+
+TEST_F(View, ExportHasTheZoomButNeitherCursorNorBand) {
+    run(200);
+    const QImage before = picture();
+    const QImage whole = exported("whole.png");
+    const QPoint at = plotPoint(300, 50);
+    QTest::mouseMove(view, at);
+    ASSERT_NE(screenImage().pixel(at), before.pixel(at));   // the cursor line is on screen
+    EXPECT_TRUE(exported("cursor.png") == whole);
+    // The screen's xor line is left as it was: moving on removes it.
+    QTest::mouseMove(view, at + QPoint(40, 0));
+    EXPECT_EQ(screenImage().pixel(at), before.pixel(at));
+    const QPoint a = plotPoint(100, 100), b = plotPoint(400, 400);
+    QTest::mousePress(view, Qt::LeftButton, {}, a);
+    QTest::mouseMove(view, b);
+    EXPECT_TRUE(exported("band.png") == whole);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, b);
+    const QImage zoomed = exported("zoomed.png");
+    EXPECT_FALSE(zoomed == whole);
+    // The zoomed plot pixel for pixel as the screen shows it.
+    const kv::PlotGeometry g = view->plotGeometry();
+    const QRect plot(g.plotLeft, g.plotTop, g.W, g.H);
+    EXPECT_TRUE(zoomed.copy(plot.translated(-view->graphArea().topLeft())) == picture().copy(plot));
+}
+
+// The vector lines of an SVG cover the very pixels the screen's rasteriser
+// sets, and nothing outside the surface.
+TEST(PlotSurfaces, VectorLinesCoverTheRastersPixels) {
+    struct Row { const char* name; std::function<void(PlotSurface&)> draw; };
+    const Row rows[] = {
+        {"Fill", [](PlotSurface& s) { s.fill(-3, 4, 10, 30, 0xFF00FF00u); }},
+        {"DottedUp", [](PlotSurface& s) { s.dottedVLine(7, 20, 0, 0xFFAAAAAAu); }},
+        {"DottedAcross", [](PlotSurface& s) { s.dottedHLine(3, -2, 25, 0xFFAAAAAAu); }},
+        {"SegmentsLeaving", [](PlotSurface& s) {
+             s.segment(2, 5, 60, 5, 0xFFFF0000u);
+             s.segment(9, 40, 9, -40, 0xFFFFFF00u);
+         }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const QRect rect(5, 6, 20, 16);
+        QImage raster(40, 40, QImage::Format_RGB32), vector(40, 40, QImage::Format_RGB32);
+        raster.fill(Qt::black);
+        vector.fill(Qt::black);
+        {
+            RasterSurface s(raster, rect);
+            r.draw(s);
+        }
+        {
+            QPainter p(&vector);
+            VectorSurface s(p, rect);
+            r.draw(s);
+        }
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) ASSERT_EQ(vector.pixel(x, y), raster.pixel(x, y)) << x << "," << y;
+    }
+}
+
+// What the writer does against each fault of the disk, DiskFaultTest tries;
+// here, the export's own refusal and a read-only folder.
+TEST_F(View, ExportFailureLeavesNothingBehind) {
+    run(60);
+    picture();
+    for (const char* file : {"graph.jpg", "graph.png"}) {
+        SCOPED_TRACE(file);
+        QTemporaryDir out;
+        const QString path = out.filePath(file);
+        ASSERT_TRUE(kvtest::writeFile(path, "older"));
+        auto frozen = QString(file).endsWith(".png") ? std::make_unique<Frozen>(out.path().toStdString()) : nullptr;
+        if (frozen && !frozen->ok()) continue;   // no read-only folder to be had here
+        QString error;
+        EXPECT_FALSE(exportGraphTo(path, view->picture(), &error));
+        EXPECT_TRUE(error.contains(path) && error.contains(frozen ? "\n" : "must end in .png")) << error.toStdString();
+        frozen.reset();
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{file});
+        EXPECT_EQ(kvtest::fileBytes(path), "older");
+    }
+}
+
+// The File menu's command: the dialog's two filters, a name without an
+// extension getting the chosen filter's, any other extension refused.
+TEST_F(View, ExportCommandAsksForTheFile) {
+    EXPECT_FALSE(frame->action("exportimage")->isEnabled());
+    run(60);
+    frame->updateCommandStates();
+    picture();
+    ASSERT_TRUE(frame->action("exportimage")->isEnabled());
+    struct Row { int filter; const char* typed; const char* written; const char* says; };
+    for (const Row& r : {Row{0, "plain", "plain.png", nullptr}, Row{1, "plain", "plain.svg", nullptr},
+                         Row{1, "shot.PNG", "shot.PNG", nullptr}, Row{0, "shot.gif", nullptr, "must end in .png"}}) {
+        SCOPED_TRACE(r.typed);
+        QTemporaryDir out;
+        QStringList filters;
+        kvtest::ModalScript script({[&](QWidget* w) {
+                                        auto* d = qobject_cast<QFileDialog*>(w);
+                                        ASSERT_NE(d, nullptr);
+                                        filters = d->nameFilters();
+                                        auto* combo = d->findChild<QComboBox*>("fileTypeCombo");
+                                        ASSERT_NE(combo, nullptr);
+                                        if (r.filter == 1) QTest::keyClick(combo, Qt::Key_Down);   // as a user picks it
+                                        kvtest::selectPath(d, out.filePath(r.typed));
+                                        static_cast<QDialog*>(d)->accept();
+                                    },
+                                    kvtest::press(QMessageBox::Ok)});
+        frame->action("exportimage")->trigger();
+        EXPECT_EQ(filters, QStringList({"PNG image (*.png)", "SVG image (*.svg)"}));
+        const QStringList files = QDir(out.path()).entryList(QDir::Files);
+        if (r.written) {
+            ASSERT_EQ(files, QStringList{r.written});
+            const QByteArray bytes = kvtest::fileBytes(out.filePath(r.written));
+            EXPECT_TRUE(QString(r.written).endsWith("svg") ? kvtest::isSvg(bytes) : kvtest::isPng(bytes));
+        } else {
+            EXPECT_TRUE(files.isEmpty());
+            ASSERT_EQ(script.seen().size(), 2u);
+            EXPECT_TRUE(script.seen()[1].text.contains(r.says)) << script.seen()[1].text.toStdString();
+        }
+    }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // The Graph window: Download into the set table, the list, the paint, mouse
-// zoom and cursor, the quantity and scale commands, closing.
+// zoom and cursor, the quantity and scale commands, the graph's menu and its
+// image export, closing.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QHeaderView>
 #include <QPointer>
 #include <QScrollBar>
@@ -13,6 +16,7 @@
 #include "core/Model.h"
 #include "gui/logger/LoggerViewer.h"
 #include "gui/dialogs/YScaleDialog.h"
+#include "graph/ExportedImage.h"
 #include "record/ModalScript.h"
 #include "record/RecordTestUtil.h"
 
@@ -20,7 +24,7 @@ using kvtest::ModalScript;
 
 namespace {
 
-constexpr QRgb kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u;
+constexpr QRgb kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kYellow = 0xFFFFFF00u;
 
 class LoggerViewerTest : public ::testing::Test {
 protected:
@@ -52,6 +56,13 @@ protected:
         return count;
     }
     QString cell(int row, int col) { return dlg->list()->item(row, col)->text(); }
+    // The graph exported to `name` in the scratch folder; its bytes.
+    QByteArray exported(const char* name) {
+        const QString path = QString::fromStdString(dir.file(name));
+        QString error;
+        EXPECT_TRUE(exportGraphTo(path, dlg->picture(), &error)) << error.toStdString();
+        return kvtest::fileBytes(path);
+    }
 
     kv::Model model;
     kvtest::ScratchDir dir;
@@ -273,4 +284,67 @@ TEST_F(LoggerViewerTest, ClosingEmptiesTheTableAndClearsTheFlags) {
     EXPECT_EQ(model.run.newRun, 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull());
+}
+
+class LoggerExport : public LoggerViewerTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LoggerExport, FormatSizeAndTraceColours) {
+    ASSERT_TRUE(dlg->downloadFile(good));
+    const QByteArray bytes = exported(GetParam());
+    const QRect area = dlg->graphArea();
+    EXPECT_EQ(area, QRect(238, 23, 708, 545));   // right of the list, above the scroll bar
+    if (QString(GetParam()).endsWith("png")) {
+        ASSERT_TRUE(kvtest::isPng(bytes));
+        EXPECT_EQ(QImage::fromData(bytes).size(), area.size());
+    } else {
+        ASSERT_TRUE(kvtest::isSvg(bytes));
+        EXPECT_EQ(QSvgRenderer(bytes).viewBox(), area);
+    }
+    // WB and RH (AIR's red is also the axes').
+    for (QRgb c : {kYellow, kGreen}) EXPECT_TRUE(kvtest::drawsIn(bytes, c));
+    dlg->showQuantity(kv::RH);
+    const QByteArray rh = exported(GetParam());
+    EXPECT_TRUE(kvtest::lacks(rh, kYellow));
+    EXPECT_TRUE(kvtest::drawsIn(rh, kGreen));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, LoggerExport, ::testing::Values("graph.png", "graph.svg"),
+                         [](const auto& info) { return QString(info.param).replace('.', '_').toStdString(); });
+
+TEST_F(LoggerViewerTest, ExportHasTheZoomButNoCursorBandOrReadOut) {
+    ASSERT_TRUE(dlg->downloadFile(good));
+    const QByteArray whole = exported("whole.png");
+    QTest::mouseMove(dlg, QPoint(500, 300));   // the cursor line and the read-out row
+    QTest::mousePress(dlg, Qt::LeftButton, {}, QPoint(600, 400));
+    QTest::mouseMove(dlg, QPoint(400, 150));   // and a rubber band
+    ASSERT_TRUE(dlg->nav().cursorPresent);
+    EXPECT_TRUE(QImage::fromData(exported("marks.png")) == QImage::fromData(whole));
+    QTest::mouseRelease(dlg, Qt::LeftButton, {}, QPoint(400, 150));
+    ASSERT_EQ(dlg->nav().level, 1);
+    const QImage zoomed = QImage::fromData(exported("zoomed.png"));
+    EXPECT_FALSE(zoomed == QImage::fromData(whole));
+    // The read-out row (client y 70) is bare background, as over the whole row.
+    const QRect row = QRect(306, 70, 580, 16).translated(-dlg->graphArea().topLeft());
+    EXPECT_EQ(kvtest::pixelsOf(zoomed.copy(row), 0xFFD9DAD4u), row.width() * row.height());
+}
+
+TEST_F(LoggerViewerTest, GraphMenuOffersTheExportWithItsShortcut) {
+    QAction* exportAction = dlg->graphMenu()->actions().value(0);
+    ASSERT_NE(exportAction, nullptr);
+    EXPECT_EQ(exportAction->text().remove('&'), "Export Graph Image...");
+    EXPECT_EQ(exportAction->shortcut(), QKeySequence("Ctrl+E"));
+    EXPECT_FALSE(exportAction->isEnabled());   // no run to show yet
+    ASSERT_TRUE(dlg->downloadFile(good));
+    EXPECT_TRUE(exportAction->isEnabled());
+    // The right button opens it on the graph, not on the list.
+    for (const QPoint at : {QPoint(100, 300), QPoint(600, 300)}) {
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, dlg->mapToGlobal(at));
+        QApplication::sendEvent(dlg, &e);
+        EXPECT_EQ(dlg->graphMenu()->isVisible(), at.x() > 238) << at.x();
+        dlg->graphMenu()->hide();
+    }
+    ModalScript script({kvtest::cancel()});
+    QTest::keyClick(dlg, Qt::Key_E, Qt::ControlModifier);
+    ASSERT_EQ(script.seen().size(), 1u);
+    EXPECT_EQ(script.seen()[0].title, "Export Graph Image");
 }

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTableWidget>
@@ -61,10 +63,18 @@ TEST(MainWindow, TitleAndMenusAsStarted) {
     EXPECT_TRUE(w.action("com1")->isChecked());
     EXPECT_EQ(w.action("run")->toolTip(), "Start");
     EXPECT_EQ(w.action("othercom")->toolTip(), "Other comports");
+    // The File menu as it was, the image export between Print and Exit.
+    QStringList file;
+    for (QAction* a : w.menuBar()->actions().value(0)->menu()->actions())
+        if (!a->isSeparator()) file << a->text();
+    EXPECT_EQ(file, QStringList({"&Save", "&Open", "&Print", "Export Graph &Image...", "&Exit"}));
+    EXPECT_EQ(w.action("exportimage")->statusTip(), "Export Graph Image");
+    EXPECT_FALSE(w.action("exportimage")->isEnabled());
     w.session().model().run.n = 1;
     w.updateCommandStates();
     EXPECT_TRUE(w.action("save")->isEnabled());
     EXPECT_TRUE(w.action("print")->isEnabled());
+    EXPECT_TRUE(w.action("exportimage")->isEnabled());
 }
 
 TEST(MainWindow, ComCheckMarksFollowConfiguredPort) {

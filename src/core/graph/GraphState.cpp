@@ -209,7 +209,7 @@ bool rebuildLevels(GraphState& g, const PlotGeometry& geo, int n, const uint8_t*
 }  // namespace
 
 GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
-                        const SampleStore& doc) {
+                        const SampleStore& doc, GraphPass pass) {
     GraphFrame f;
     const int n = std::clamp(run.n, 0, kMaxSamples);
     const int W = geo.W, H = geo.H;
@@ -219,7 +219,9 @@ GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
     f.statusTexts = n == 0;
 
     // The read-out cursor line survives a sample commit's repaint.
-    if (run.fresh == 1 && g.cursorOff == 0) {
+    if (pass == GraphPass::Export) {
+        // Neither drawn nor forgotten: the screen still shows it.
+    } else if (run.fresh == 1 && g.cursorOff == 0) {
         f.cursorLine = true;
         f.cursorLineX = g.cursorX - geo.plotLeft;
         run.fresh = 0;

@@ -145,11 +145,16 @@ struct GraphFrame {
     int yTextY[kTicks] = {};
 };
 
+// Who the picture is for: the view on screen, or a picture of the same graph
+// drawn elsewhere (an exported image), which leaves out the read-out cursor
+// line and leaves its state as the screen has it.
+enum class GraphPass { Screen, Export };
+
 // One paint's computation: geometry in, state and tables updated, what to
 // draw out. Reads and writes the run's graph fields (fresh-sample flag,
 // first visible sample).
 GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
-                        const SampleStore& doc);
+                        const SampleStore& doc, GraphPass pass = GraphPass::Screen);
 
 // Fills the truncated pixel positions (plot-local) of samples 0..n-1 of
 // quantity q as the paint draws them. Returns how many vertices were written.

@@ -9,7 +9,7 @@ namespace {
 
 constexpr uint32_t kInvert = 0x00FFFFFFu;   // colour bits; alpha stays opaque
 
-inline bool dotOn(long step) { return step % 6 < 3; }
+inline bool dotOn(long step) { return step % kDotPeriod < kDotOn; }
 
 }  // namespace
 
@@ -133,6 +133,34 @@ void invertDragFrame(const Canvas& c, int left, int top, int right, int bottom) 
         flip(left, y);
         if (right - 1 > left) flip(right - 1, y);
     }
+}
+
+bool clipSegment(double& x0, double& y0, double& x1, double& y1, double left, double top, double right,
+                 double bottom) {
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - left, right - x0, y0 - top, bottom - y0};
+    double t0 = 0.0, t1 = 1.0;
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) return false;   // parallel to this edge and outside it
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+    }
+    const double ax = x0, ay = y0;
+    x0 = ax + t0 * dx;
+    y0 = ay + t0 * dy;
+    x1 = ax + t1 * dx;
+    y1 = ay + t1 * dy;
+    return true;
 }
 
 }  // namespace kv

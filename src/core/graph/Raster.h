@@ -24,6 +24,7 @@ void drawSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color
 void drawPolyline(const Canvas& c, const int* xs, const int* ys, int count, uint32_t color);
 
 // Dotted lines: three pixels on, three off, counted from the start point.
+inline constexpr int kDotOn = 3, kDotPeriod = 6;
 // Vertical from yFrom toward yTo, horizontal from xFrom toward xTo; end excluded.
 void dottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color);
 void dottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color);
@@ -34,5 +35,13 @@ void invertDottedVLine(const Canvas& c, int x, int yFrom, int yTo);
 // inverts every other pixel, like a halftone drag rectangle; drawing it twice
 // restores the pixels. An empty rectangle draws nothing.
 void invertDragFrame(const Canvas& c, int left, int top, int right, int bottom);
+
+// Cuts the segment (x0, y0)-(x1, y1) to the rectangle [left, right] x [top,
+// bottom], edges included (Liang-Barsky). False when no part of it lies
+// inside. The vector drawing of a plot clips with it: an SVG file gets no clip
+// region from the painter, and a trace leaving a zoomed plot must not run
+// over the labels.
+bool clipSegment(double& x0, double& y0, double& x1, double& y1, double left, double top, double right,
+                 double bottom);
 
 }  // namespace kv

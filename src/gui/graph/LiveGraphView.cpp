@@ -11,6 +11,8 @@
 #include <limits>
 
 #include "core/link/LinkEngine.h"
+#include "gui/graph/GraphImage.h"
+#include "gui/graph/PlotSurface.h"
 #include "gui/report/PrintCommand.h"
 #include "session/MeterSession.h"
 
@@ -27,11 +29,6 @@ constexpr uint32_t kTraceColours[kv::kQuantities] = {
     0xFFC864C8u,   // K/IR
     0xFF00FF00u,   // RH
 };
-
-kv::Canvas canvasOf(QImage& img) {
-    return kv::Canvas{reinterpret_cast<uint32_t*>(img.bits()),
-                      static_cast<int>(img.bytesPerLine() / 4), img.width(), img.height()};
-}
 
 }  // namespace
 
@@ -136,17 +133,44 @@ void LiveGraphView::renderGraph() {
         back_.fill(kMargin);
     }
     if (back_.isNull()) return;
-    if (!px_) {
-        px_ = std::make_unique<int[]>(kv::kMaxSamples);
-        py_ = std::make_unique<int[]>(kv::kMaxSamples);
-    }
 
     const kv::PlotGeometry geo = plotGeometry();
     const kv::GraphFrame f = kv::computeGraph(*graph_, geo, run, *m.doc);
 
     if (f.statusTexts) emit readoutChanged(QString::fromLatin1(kv::kEmptyTimePane), QString::fromLatin1(kv::kEmptyValuePane));
 
-    QPainter p(&back_);
+    {
+        QPainter p(&back_);
+        // The plot goes straight into its part of the back buffer.
+        RasterSurface plot(back_, f.plot ? QRect(geo.plotLeft, geo.plotTop, geo.W, geo.H) : QRect());
+        drawGraph(p, plot, geo, f);
+    }
+
+    // A rubber band still being dragged stays on screen across repaints.
+    if (graph_->dragging && run.dragInProgress && !graph_->noBoxYet)
+        invertBand(kv::spanned(graph_->anchorX, graph_->anchorY, graph_->lastX, graph_->lastY));
+
+    applyFrame(f);
+}
+
+void LiveGraphView::applyFrame(const kv::GraphFrame& f) {
+    const auto& run = session_.model().run;
+    // Scroll bar under the graph: live while browsing a zoomed run.
+    if (scrollBar_) {
+        if (f.scrollRange) {
+            setScrollBarQuietly(0, run.n, run.firstVisible, f.scrollPosition);
+            scrollBar_->setEnabled(true);
+            if (f.dx > 0.0f) scrollBar_->setPageStep(std::max(1, kv::pixelTrunc(plotGeometry().W / f.dx)));
+        } else if (scrollBar_->isEnabled()) {
+            disableScrollBar();
+        }
+    }
+
+    if (f.repaint) QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+}
+
+void LiveGraphView::drawGraph(QPainter& p, PlotSurface& plot, const kv::PlotGeometry& geo, const kv::GraphFrame& f) {
+    const auto& run = session_.model().run;
     const QPoint off = frameOffset();
     const QRect fc = frameClient();
     const int fRight = fc.width(), fBottom = fc.height();
@@ -187,43 +211,61 @@ void LiveGraphView::renderGraph() {
     }
     p.resetTransform();
 
-    // The plot, drawn straight into its part of the back buffer.
+    // The plot: black, the grid, the traces.
     if (f.plot) {
-        kv::Canvas view = canvasOf(back_);
-        kv::Canvas plot{view.row(geo.plotTop) + geo.plotLeft, view.stride, geo.W, geo.H};
-        kv::fillRect(plot, 0, 0, geo.W, geo.H, kBlack);
-        if (f.cursorLine) kv::dottedVLine(plot, f.cursorLineX, 0, geo.H, kWhite);
-        for (int i = 0; i < f.vLineCount; ++i) kv::dottedVLine(plot, f.vLines[i], geo.H, 0, kGrid);
-        for (int i = 0; i < f.hLineCount; ++i) kv::dottedHLine(plot, f.hLines[i], 0, f.hLineLength, kGrid);
+        plot.fill(0, 0, geo.W, geo.H, kBlack);
+        if (f.cursorLine) plot.dottedVLine(f.cursorLineX, 0, geo.H, kWhite);
+        for (int i = 0; i < f.vLineCount; ++i) plot.dottedVLine(f.vLines[i], geo.H, 0, kGrid);
+        for (int i = 0; i < f.hLineCount; ++i) plot.dottedHLine(f.hLines[i], 0, f.hLineLength, kGrid);
+        if (!px_) {
+            px_ = std::make_unique<int[]>(kv::kMaxSamples);
+            py_ = std::make_unique<int[]>(kv::kMaxSamples);
+        }
         for (int q = 0; q < kv::kQuantities; ++q) {
             if (run.traces[q] != 1) continue;
             const int count = kv::tracePixels(*graph_, f, run, q, px_.get(), py_.get());
-            kv::drawPolyline(plot, px_.get(), py_.get(), count, kTraceColours[q]);
+            plot.polyline(px_.get(), py_.get(), count, kTraceColours[q]);
         }
     }
 
     drawLabels(p, geo, f);
     if (geo.stripW > 0 && geo.stripH > 0)
         p.fillRect(QRect(geo.stripLeft, geo.stripY, geo.stripW, geo.stripH), kMargin);
-    p.end();
-
-    // A rubber band still being dragged stays on screen across repaints.
-    if (graph_->dragging && run.dragInProgress && !graph_->noBoxYet)
-        invertBand(kv::spanned(graph_->anchorX, graph_->anchorY, graph_->lastX, graph_->lastY));
-
-    // Scroll bar under the graph: live while browsing a zoomed run.
-    if (scrollBar_) {
-        if (f.scrollRange) {
-            setScrollBarQuietly(0, run.n, run.firstVisible, f.scrollPosition);
-            scrollBar_->setEnabled(true);
-            if (f.dx > 0.0f) scrollBar_->setPageStep(std::max(1, kv::pixelTrunc(geo.W / f.dx)));
-        } else if (scrollBar_->isEnabled()) {
-            disableScrollBar();
-        }
-    }
-
-    if (f.repaint) QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
 }
+
+QRect LiveGraphView::graphArea() const {
+    const kv::PlotGeometry geo = plotGeometry();
+    if (!geo.hasPlot()) return {};
+    const QPoint off = frameOffset();
+    const QRect fc = frameClient();
+    // Everything drawGraph() paints: the strips of the window's client area,
+    // the label column, the plot and the margin to its right.
+    QRect area = QRect(290, 125, fc.width() - 280, 25).translated(-off);
+    area |= QRect(geo.plotLeft, geo.plotBottom + 31, geo.W + 108, 29).translated(-off);
+    area |= QRect(geo.colX, geo.colY, geo.colW, geo.colH);
+    area |= QRect(geo.plotLeft, geo.plotTop, geo.W, geo.H);
+    area |= QRect(geo.stripLeft, geo.stripY, geo.stripW, geo.stripH);
+    return area & rect();
+}
+
+GraphPicture LiveGraphView::picture() {
+    return GraphPicture{size(), graphArea(), kMargin, [this](const GraphCanvas& c) {
+                            auto& m = session_.model();
+                            const kv::PlotGeometry geo = plotGeometry();
+                            kv::GraphFrame f = kv::computeGraph(*graph_, geo, m.run, *m.doc, kv::GraphPass::Export);
+                            // A sample committed since the last paint may have
+                            // grown the axis: lay the run out on the new one,
+                            // and let the screen follow.
+                            const bool grew = f.repaint;
+                            if (grew) f = kv::computeGraph(*graph_, geo, m.run, *m.doc, kv::GraphPass::Export);
+                            applyFrame(f);
+                            if (grew) update();
+                            const auto plot = c.plotSurface(QRect(geo.plotLeft, geo.plotTop, geo.W, geo.H));
+                            drawGraph(c.painter(), *plot, geo, f);
+                        }};
+}
+
+void LiveGraphView::exportImage() { exportGraphInteractive(window(), picture()); }
 
 void LiveGraphView::drawLabels(QPainter& p, const kv::PlotGeometry& geo, const kv::GraphFrame& f) {
     const QRect col(geo.colX, geo.colY, geo.colW, geo.colH);

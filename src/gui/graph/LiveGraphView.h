@@ -13,8 +13,10 @@
 #include "core/graph/GraphState.h"
 #include "core/graph/Raster.h"
 #include "core/graph/ZoomCursor.h"
+#include "gui/graph/GraphImage.h"
 
 class MeterSession;
+class PlotSurface;
 class QScrollBar;
 
 class LiveGraphView : public QWidget {
@@ -34,6 +36,14 @@ public:
     bool inBrowseMode() const;
     void undoZoom();
     void print();
+    // Export Graph Image: asks for a file name and writes picture() to it.
+    void exportImage();
+    // The part of the view the graph occupies: the plot with its Y labels,
+    // legend and time labels.
+    QRect graphArea() const;
+    // The graph as the view shows it now (zoom, scroll position, trace
+    // switches, Y scale), drawn afresh: no cursor line, no rubber band.
+    GraphPicture picture();
 
     // The graph's state: zoom stack, ticks and point tables (the report reads tick[0]).
     kv::GraphState& graph() { return *graph_; }
@@ -62,6 +72,13 @@ protected:
 private:
     // Draws the whole picture into the back buffer from the model.
     void renderGraph();
+    // One picture of the graph of frame `f`: the strips, legend and labels
+    // with `p` in view coordinates, the plot through `plot`. The screen and an
+    // exported image both draw with it.
+    void drawGraph(QPainter& p, PlotSurface& plot, const kv::PlotGeometry& geo, const kv::GraphFrame& f);
+    // What a paint's computation asks of the view besides its picture: the
+    // scroll bar's range and position, a repaint once the axis grew.
+    void applyFrame(const kv::GraphFrame& f);
     void drawLabels(QPainter& p, const kv::PlotGeometry& geo, const kv::GraphFrame& f);
     // Xor drawing straight onto the back buffer, shown by the next paint.
     void invertCursorLine(int x);

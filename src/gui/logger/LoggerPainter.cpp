@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "core/graph/Raster.h"
+#include "gui/graph/PlotSurface.h"
 
 namespace kv::logger {
 
@@ -15,11 +16,6 @@ constexpr uint32_t kAxis = 0xFFFF0000u;
 constexpr uint32_t kTimeGrid = 0xFF646464u;    // 100, 100, 100
 const char* const kNames[kQuantities] = {"AIR", "WB", "DP", "K/IR", "RH"};
 
-Canvas canvasOf(QImage& img) {
-    return Canvas{reinterpret_cast<uint32_t*>(img.bits()), static_cast<int>(img.bytesPerLine() / 4), img.width(),
-                  img.height()};
-}
-
 QColor qcolour(uint32_t c) { return QColor::fromRgb(c); }
 
 // Text with its top-left corner at (x, y), on an opaque background.
@@ -28,12 +24,11 @@ void textAt(QPainter& p, int x, int y, const QString& s) {
 }
 
 // Everything around the plot below the toolbar band: clips traces and grid.
-void marginFill(const Canvas& c, const PlotRect& p) {
-    const int cw = c.width, ch = c.height;
-    fillRect(c, 0, 23, cw, toPixel(p.top - 23), kBackground);
-    fillRect(c, 0, toPixel(p.bottom) + 1, cw, toPixel(ch - p.bottom), kBackground);
-    fillRect(c, 0, 23, toPixel(p.left), ch - 23, kBackground);
-    fillRect(c, toPixel(p.right), 23, toPixel(cw - p.right), ch - 23, kBackground);
+void marginFill(PlotSurface& s, int cw, int ch, const PlotRect& p) {
+    s.fill(0, 23, cw, toPixel(p.top - 23), kBackground);
+    s.fill(0, toPixel(p.bottom) + 1, cw, toPixel(ch - p.bottom), kBackground);
+    s.fill(0, 23, toPixel(p.left), ch - 23, kBackground);
+    s.fill(toPixel(p.right), 23, toPixel(cw - p.right), ch - 23, kBackground);
 }
 
 }  // namespace
@@ -53,31 +48,39 @@ LoggerPainter::LoggerPainter() {
 }
 
 void LoggerPainter::paint(QImage& img, const Frame& f, const CoordTables& t, const Nav& nav) const {
-    const Canvas c = canvasOf(img);
+    {
+        QPainter qp(&img);
+        RasterSurface s(img, img.rect());
+        draw(qp, s, img.size(), f, t, nav, Marks::Shown);
+    }
+    if (nav.cursorPresent) cursorLine(img, f.plot, nav.cursorX);
+}
+
+void LoggerPainter::draw(QPainter& qp, PlotSurface& s, const QSize& client, const Frame& f, const CoordTables& t,
+                         const Nav& nav, Marks marks) const {
     const PlotRect& p = f.plot;
-    const int cw = img.width(), ch = img.height();
+    const int cw = client.width(), ch = client.height();
     const int l = toPixel(p.left), tp = toPixel(p.top), r = toPixel(p.right), b = toPixel(p.bottom);
 
-    fillRect(c, 0, 0, cw, ch, kBackground);
-    fillRect(c, l, tp, r - l, b - tp, kBlack);
+    s.fill(0, 0, cw, ch, kBackground);
+    s.fill(l, tp, r - l, b - tp, kBlack);
     for (int m = 0; m <= 10; ++m) {
         const int y = toPixel(p.top + m * p.h / 10);
-        drawSegment(c, l, y, r, y, kValueGrid);
+        s.segment(l, y, r, y, kValueGrid);
     }
     if (f.wholeRun)
         for (int k = 1; k <= 15; ++k) {
             const int x = toPixel(p.left + k * p.w * 0.06666667f);
-            drawSegment(c, x, tp, x, b, kValueGrid);
+            s.segment(x, tp, x, b, kValueGrid);
         }
-    drawSegment(c, l, tp, l, b, kAxis);
-    drawSegment(c, r, tp, r, b, kAxis);
+    s.segment(l, tp, l, b, kAxis);
+    s.segment(r, tp, r, b, kAxis);
     for (int m = 0; m <= 10; ++m) {
         const int y = toPixel(p.top + m * p.h / 10);
-        drawSegment(c, toPixel(p.left - 3), y, l, y, kAxis);
+        s.segment(toPixel(p.left - 3), y, l, y, kAxis);
     }
-    fillRect(c, toPixel(p.left - 11.2), b + 1, r, 100, kBackground);
+    s.fill(toPixel(p.left - 11.2), b + 1, r, 100, kBackground);
 
-    QPainter qp(&img);
     qp.setBackgroundMode(Qt::OpaqueMode);
     qp.setBackground(qcolour(kBackground));
     qp.setPen(Qt::black);
@@ -94,31 +97,33 @@ void LoggerPainter::paint(QImage& img, const Frame& f, const CoordTables& t, con
                 const int x0 = toPixel(x[i]), x1 = toPixel(x[i + 1]);
                 for (int q = 0; q < kQuantities; ++q)
                     if (nav.shown[static_cast<std::size_t>(q)])
-                        drawSegment(c, x0, toPixel(y[q][i]), x1, toPixel(y[q][i + 1]), kTraceColour[q]);
+                        s.segment(x0, toPixel(y[q][i]), x1, toPixel(y[q][i + 1]), kTraceColour[q]);
             }
-            marginFill(c, p);
+            marginFill(s, cw, ch, p);
             textAt(qp, f.startLabel.x, f.startLabel.y, QString::fromStdString(f.startLabel.text));
             textAt(qp, f.endLabel.x, f.endLabel.y, QString::fromStdString(f.endLabel.text));
         } else {
             for (int e = 0; e < f.grid.lines; ++e) {
                 const int gx = toPixel(f.grid.lineX[e]);
-                drawSegment(c, gx, b, gx, tp, kTimeGrid);
+                s.segment(gx, b, gx, tp, kTimeGrid);
             }
+            s.flush();
             const int shift = f.shift;
             for (int i = std::max(0, -shift); i < n - shift - 1 && i < n - 1; ++i) {
                 const int x0 = toPixel(x[shift + i]), x1 = toPixel(x[shift + i + 1]);
                 if ((x0 < l && x1 < l) || (x0 > r && x1 > r)) continue;   // wholly beside the plot
                 for (int q = 0; q < kQuantities; ++q)
                     if (nav.shown[static_cast<std::size_t>(q)])
-                        drawSegment(c, x0, toPixel(y[q][i]), x1, toPixel(y[q][i + 1]), kTraceColour[q]);
+                        s.segment(x0, toPixel(y[q][i]), x1, toPixel(y[q][i + 1]), kTraceColour[q]);
             }
-            marginFill(c, p);
+            marginFill(s, cw, ch, p);
             for (int e = 0; e < f.timeLabels; ++e)
                 textAt(qp, f.timeLabel[e].x, f.timeLabel[e].y, QString::fromStdString(f.timeLabel[e].text));
         }
         for (const TextAt& lab : f.yLabels) textAt(qp, lab.x, lab.y, QString::fromStdString(lab.text));
-        drawReadout(qp, p, f.readoutText, f.readoutTime, nav.shown);
+        if (marks == Marks::Shown) drawReadout(qp, p, f.readoutText, f.readoutTime, nav.shown);
     }
+    s.flush();
 
     qp.setFont(fontA_);
     for (int q = 0; q < kQuantities; ++q) {
@@ -129,8 +134,6 @@ void LoggerPainter::paint(QImage& img, const Frame& f, const CoordTables& t, con
         qp.drawLine(nx - 20, 60, nx + 40, 60);
         qp.setPen(Qt::black);
     }
-    qp.end();
-    if (nav.cursorPresent) cursorLine(img, p, nav.cursorX);
 }
 
 void LoggerPainter::cursorLine(QImage& img, const PlotRect& p, int x) {

@@ -5,8 +5,10 @@
 #include <QFont>
 #include <QImage>
 
-class QPainter;
 #include <cstdint>
+
+class PlotSurface;
+class QPainter;
 
 #include "core/logger/LoggerNav.h"
 
@@ -28,6 +30,15 @@ public:
 
     // The whole graph of one paint into `img` (the client area).
     void paint(QImage& img, const Frame& f, const CoordTables& t, const Nav& nav) const;
+
+    // Whether a picture carries the marks of the mouse: the screen's has the
+    // read-out row, an exported image has none.
+    enum class Marks { Shown, Left };
+    // The graph of frame `f` for a client area of size `client`: the texts
+    // with `qp`, the plot's lines through `s` (both in client coordinates).
+    // The screen and an exported image both draw with it.
+    void draw(QPainter& qp, PlotSurface& s, const QSize& client, const Frame& f, const CoordTables& t,
+              const Nav& nav, Marks marks) const;
 
     // The dotted cursor line, mixed so that drawing it twice removes it.
     static void cursorLine(QImage& img, const PlotRect& p, int x);

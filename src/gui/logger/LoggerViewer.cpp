@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -104,6 +106,16 @@ void LoggerViewer::build() {
     scrollBar_->setEnabled(false);
     scrollBar_->setToolTip(QStringLiteral("Moves the zoomed graph along the run"));
     connect(scrollBar_, &QScrollBar::actionTriggered, this, &LoggerViewer::onScrollAction);
+
+    // The graph's own commands, outside the toolbar.
+    graphMenu_ = new QMenu(this);
+    exportAction_ = graphMenu_->addAction(QStringLiteral("Export Graph &Image..."));
+    exportAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
+    exportAction_->setShortcutVisibleInContextMenu(true);
+    exportAction_->setStatusTip(QStringLiteral("Saves the graph as a PNG or SVG image"));
+    exportAction_->setEnabled(false);
+    connect(exportAction_, &QAction::triggered, this, &LoggerViewer::exportImage);
+    addAction(exportAction_);   // the shortcut works without the menu
 }
 
 QAction* LoggerViewer::action(const QString& label) const {
@@ -143,6 +155,7 @@ void LoggerViewer::render() {
         scrollBar_->setEnabled(false);
     }
     painter_.paint(image_, f, *tables_, nav_);
+    exportAction_->setEnabled(loaded());
     run.newRun = 0;
     paintPending_ = false;
     if (firstShown) emit shownChanged();
@@ -231,6 +244,28 @@ void LoggerViewer::chooseSet(int row) {
     requestPaint();
 }
 
+QRect LoggerViewer::graphArea() const {
+    return QRect(QPoint(list_->geometry().right() + 1, toolBar_->geometry().bottom() + 1),
+                 QPoint(width() - 1, scrollBar_->geometry().top() - 1));
+}
+
+GraphPicture LoggerViewer::picture() {
+    // What the window is about to show, should a paint be pending.
+    if (paintPending_ || image_.size() != size()) render();
+    return GraphPicture{size(), graphArea(), QColor::fromRgb(kBackground), [this](const GraphCanvas& c) {
+                            const kv::RunState& run = model_.run;
+                            const Frame f = prepareFrame(*tables_, nav_, plot_, model_.doc->logged, shownStart_,
+                                                         run.loggerYGain, run.loggerYOffset, loaded());
+                            const auto plot = c.plotSurface(rect());
+                            painter_.draw(c.painter(), *plot, size(), f, *tables_, nav_, LoggerPainter::Marks::Left);
+                        }};
+}
+
+void LoggerViewer::exportImage() {
+    if (!loaded()) return;
+    exportGraphInteractive(this, picture());
+}
+
 void LoggerViewer::onScrollAction(int action) {
     if (action == QAbstractSlider::SliderMove) thumbTrack(nav_, scrollBar_->sliderPosition());
     scrollBar_->setSliderPosition(thumbPosition(nav_));
@@ -283,6 +318,11 @@ void LoggerViewer::mouseReleaseEvent(QMouseEvent* e) {
     if (r.finished) repaintNow();
 }
 
+void LoggerViewer::contextMenuEvent(QContextMenuEvent* e) {
+    if (!graphArea().contains(e->pos())) return QWidget::contextMenuEvent(e);
+    graphMenu_->popup(e->globalPos());
+}
+
 void LoggerViewer::timerEvent(QTimerEvent* e) {
     if (e->timerId() != dragTimer_.timerId()) return QWidget::timerEvent(e);
     const QPoint pos = mapFromGlobal(QCursor::pos());
@@ -300,6 +340,7 @@ void LoggerViewer::closeEvent(QCloseEvent* e) {
     sets_->clear();
     list_->setRowCount(0);
     scrollBar_->setEnabled(false);
+    exportAction_->setEnabled(false);
     dragTimer_.stop();
     model_.run.loggerOpen = 0;
     model_.run.loggerShown = 0;

@@ -9,10 +9,12 @@
 #include <memory>
 
 #include "core/logger/LoggerNav.h"
+#include "gui/graph/GraphImage.h"
 #include "gui/logger/LoggerPainter.h"
 #include "core/logger/SetTable.h"
 
 class QAction;
+class QMenu;
 class QScrollBar;
 class QTableWidget;
 class QToolBar;
@@ -46,6 +48,18 @@ public:
     void print();
     // Makes set `row` the shown run, as a double-click on its list row does.
     void chooseSet(int row);
+    // Export Graph Image (the graph's context menu, Ctrl+E): asks for a file
+    // name and writes picture() to it.
+    void exportImage();
+    // The part of the window the graph occupies: right of the list, between
+    // the toolbar and the scroll bar.
+    QRect graphArea() const;
+    // The shown run's graph as the window shows it now (zoom, scroll
+    // position, switches, scale), drawn afresh: no cursor line, rubber band
+    // or read-out row.
+    GraphPicture picture();
+    // The menu the right button opens on the graph.
+    QMenu* graphMenu() const { return graphMenu_; }
 
     // What the paint and the printer read.
     const kv::logger::SetTable& sets() const { return *sets_; }
@@ -72,6 +86,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
 
 private:
@@ -98,4 +113,6 @@ private:
     QToolBar* toolBar_ = nullptr;
     QTableWidget* list_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
+    QMenu* graphMenu_ = nullptr;
+    QAction* exportAction_ = nullptr;
 };

@@ -1,0 +1,134 @@
+#include "gui/graph/PlotSurface.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+kv::Canvas canvasOf(QImage& img) {
+    return kv::Canvas{reinterpret_cast<uint32_t*>(img.bits()), static_cast<int>(img.bytesPerLine() / 4), img.width(),
+                      img.height()};
+}
+
+// Raster: the core's rasteriser on the rectangle's part of the image.
+
+RasterSurface::RasterSurface(QImage& img, const QRect& rect) {
+    if (rect.isEmpty()) return;   // nothing to draw on
+    Q_ASSERT(QRect(QPoint(0, 0), img.size()).contains(rect));
+    const kv::Canvas whole = canvasOf(img);
+    c_ = kv::Canvas{whole.row(rect.top()) + rect.left(), whole.stride, rect.width(), rect.height()};
+}
+
+void RasterSurface::fill(int x, int y, int w, int h, uint32_t colour) { kv::fillRect(c_, x, y, w, h, colour); }
+
+void RasterSurface::segment(int x0, int y0, int x1, int y1, uint32_t colour) {
+    kv::drawSegment(c_, x0, y0, x1, y1, colour);
+}
+
+void RasterSurface::polyline(const int* xs, const int* ys, int count, uint32_t colour) {
+    kv::drawPolyline(c_, xs, ys, count, colour);
+}
+
+void RasterSurface::dottedVLine(int x, int yFrom, int yTo, uint32_t colour) {
+    kv::dottedVLine(c_, x, yFrom, yTo, colour);
+}
+
+void RasterSurface::dottedHLine(int y, int xFrom, int xTo, uint32_t colour) {
+    kv::dottedHLine(c_, y, xFrom, xTo, colour);
+}
+
+// Vector: pixel (x, y) is the square from (x, y) to (x + 1, y + 1), so a
+// 1-pixel line runs through x + 0.5, y + 0.5.
+
+namespace {
+
+QPen linePen(uint32_t colour, Qt::PenCapStyle cap) {
+    return QPen(QColor::fromRgb(colour), 1.0, Qt::SolidLine, cap, Qt::RoundJoin);
+}
+
+}  // namespace
+
+VectorSurface::VectorSurface(QPainter& p, const QRect& rect) : p_(p), rect_(rect) {}
+
+VectorSurface::~VectorSurface() { flush(); }
+
+void VectorSurface::fill(int x, int y, int w, int h, uint32_t colour) {
+    flush();
+    const QRect r = QRect(rect_.left() + x, rect_.top() + y, w, h).intersected(rect_);
+    if (!r.isEmpty()) p_.fillRect(r, QColor::fromRgb(colour));
+}
+
+void VectorSurface::segment(int x0, int y0, int x1, int y1, uint32_t colour) {
+    if (x0 == x1 && y0 == y1) return;   // the rasteriser sets nothing either
+    double ax = x0, ay = y0, bx = x1, by = y1;
+    if (!kv::clipSegment(ax, ay, bx, by, 0.0, 0.0, rect_.width() - 1.0, rect_.height() - 1.0)) return;
+    const QPointF off = QPointF(rect_.topLeft()) + QPointF(0.5, 0.5);
+    const QPointF a = off + QPointF(ax, ay), b = off + QPointF(bx, by);
+    const auto open = std::find_if(open_.begin(), open_.end(), [&](const Line& l) { return l.colour == colour; });
+    if (open == open_.end()) {
+        open_.push_back(Line{colour, QPolygonF{a, b}});
+    } else if (open->points.constLast() == a) {
+        if (b != a) open->points.append(b);
+    } else {
+        // The line broke off (a trace left the plot or skipped a part, or the
+        // next grid line began): what was drawn so far is finished, in the
+        // order it was drawn in.
+        flush();
+        open_.push_back(Line{colour, QPolygonF{a, b}});
+    }
+}
+
+void VectorSurface::polyline(const int* xs, const int* ys, int count, uint32_t colour) {
+    for (int i = 1; i < count; ++i) segment(xs[i - 1], ys[i - 1], xs[i], ys[i], colour);
+    flush();
+}
+
+void VectorSurface::dottedVLine(int x, int yFrom, int yTo, uint32_t colour) { dashes(true, x, yFrom, yTo, colour); }
+
+void VectorSurface::dottedHLine(int y, int xFrom, int xTo, uint32_t colour) { dashes(false, y, xFrom, xTo, colour); }
+
+void VectorSurface::flush() {
+    for (const Line& l : open_) draw(l);
+    open_.clear();
+}
+
+void VectorSurface::draw(const Line& line) {
+    if (line.points.size() < 2) return;
+    p_.save();
+    p_.setPen(linePen(line.colour, Qt::RoundCap));
+    p_.setBrush(Qt::NoBrush);
+    p_.drawPolyline(line.points);
+    p_.restore();
+}
+
+// The rasteriser's dots as one path of short strokes, each covering exactly
+// the pixels of one dash.
+void VectorSurface::dashes(bool vertical, int at, int from, int to, uint32_t colour) {
+    flush();
+    const int across = vertical ? rect_.width() : rect_.height();
+    const int along = vertical ? rect_.height() : rect_.width();
+    if (at < 0 || at >= across || from == to) return;
+    const long dir = to > from ? 1 : -1;
+    const long length = dir * (static_cast<long>(to) - from);
+    QPainterPath path;
+    for (long k = 0; k < length; k += kv::kDotPeriod) {
+        const long first = from + dir * k;
+        const long last = from + dir * (std::min(k + kv::kDotOn, length) - 1);
+        const long lo = std::max(std::min(first, last), 0L);
+        const long hi = std::min(std::max(first, last), static_cast<long>(along) - 1);
+        if (lo > hi) continue;
+        const double c = at + 0.5;
+        if (vertical) {
+            path.moveTo(rect_.left() + c, rect_.top() + lo);
+            path.lineTo(rect_.left() + c, rect_.top() + hi + 1);
+        } else {
+            path.moveTo(rect_.left() + lo, rect_.top() + c);
+            path.lineTo(rect_.left() + hi + 1, rect_.top() + c);
+        }
+    }
+    if (path.isEmpty()) return;
+    p_.save();
+    p_.setPen(linePen(colour, Qt::FlatCap));
+    p_.setBrush(Qt::NoBrush);
+    p_.drawPath(path);
+    p_.restore();
+}

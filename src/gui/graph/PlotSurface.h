@@ -1,0 +1,74 @@
+#pragma once
+// Where a graph draws its plot (background, grid, traces): the same calls go
+// either straight into a 32-bit pixel buffer through the core's rasteriser
+// (the screen and a PNG export, pixel for pixel) or through a QPainter as
+// vector lines (an SVG export). Coordinates are whole pixels relative to the
+// surface's rectangle, and everything is clipped to it.
+#include <QImage>
+#include <QPolygonF>
+#include <QRect>
+#include <cstdint>
+#include <vector>
+
+#include "core/graph/Raster.h"
+
+class QPainter;
+
+// The pixels of a 32-bit image as the rasteriser addresses them.
+kv::Canvas canvasOf(QImage& img);
+
+class PlotSurface {
+public:
+    virtual ~PlotSurface() = default;
+    virtual void fill(int x, int y, int w, int h, uint32_t colour) = 0;
+    // The rasteriser's lines: a segment covers its start and stops one pixel
+    // short of its end; dotted lines go three on, three off from the start.
+    virtual void segment(int x0, int y0, int x1, int y1, uint32_t colour) = 0;
+    virtual void polyline(const int* xs, const int* ys, int count, uint32_t colour) = 0;
+    virtual void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) = 0;
+    virtual void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) = 0;
+    // The end of a run of segments: a vector surface draws the lines it has
+    // joined so far.
+    virtual void flush() {}
+};
+
+// The screen's surface: the pixels of `rect` in `img` (which must hold it).
+class RasterSurface final : public PlotSurface {
+public:
+    RasterSurface(QImage& img, const QRect& rect);
+    void fill(int x, int y, int w, int h, uint32_t colour) override;
+    void segment(int x0, int y0, int x1, int y1, uint32_t colour) override;
+    void polyline(const int* xs, const int* ys, int count, uint32_t colour) override;
+    void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) override;
+    void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) override;
+
+private:
+    kv::Canvas c_;
+};
+
+// The vector surface: lines through the centres of the pixels the rasteriser
+// would set, in the painter's coordinates offset by `rect`'s corner. Segments
+// that continue one another in one colour become one polyline.
+class VectorSurface final : public PlotSurface {
+public:
+    VectorSurface(QPainter& p, const QRect& rect);
+    ~VectorSurface() override;
+    void fill(int x, int y, int w, int h, uint32_t colour) override;
+    void segment(int x0, int y0, int x1, int y1, uint32_t colour) override;
+    void polyline(const int* xs, const int* ys, int count, uint32_t colour) override;
+    void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) override;
+    void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) override;
+    void flush() override;
+
+private:
+    struct Line {
+        uint32_t colour;
+        QPolygonF points;
+    };
+    void draw(const Line& line);
+    void dashes(bool vertical, int at, int from, int to, uint32_t colour);
+
+    QPainter& p_;
+    QRect rect_;
+    std::vector<Line> open_;   // one per colour, in the order they began
+};

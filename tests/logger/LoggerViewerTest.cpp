@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -200,6 +201,12 @@ TEST_F(LoggerViewerTest, TracesOfTheShownQuantitiesOnly) {
 
 TEST_F(LoggerViewerTest, DragZoomsAndUndozoomReturns) {
     ASSERT_TRUE(dlg->downloadFile(good));
+    // The statistics window follows what the graph shows.
+    dlg->statisticsAction()->trigger();
+    auto* stats = dlg->findChild<QTableWidget*>("statistics");
+    ASSERT_NE(stats, nullptr);
+    const auto validAir = [&] { return stats->item(kv::AIR, 0)->text().toInt(); };
+    EXPECT_EQ(validAir(), 200);
     QTest::mousePress(dlg, Qt::LeftButton, {}, QPoint(600, 400));
     QTest::mouseMove(dlg, QPoint(500, 300));
     QTest::mouseMove(dlg, QPoint(400, 150));
@@ -209,7 +216,18 @@ TEST_F(LoggerViewerTest, DragZoomsAndUndozoomReturns) {
     EXPECT_TRUE(dlg->scrollBar()->isEnabled());
     EXPECT_EQ(dlg->scrollBar()->maximum(), 200);
     EXPECT_EQ(dlg->scrollBar()->value(), dlg->nav().firstVisible);
+    // Zoomed to x 400..600 of the plot's 307..885: about a third of the run.
+    EXPECT_GT(validAir(), 40);
+    EXPECT_LT(validAir(), 100);
+    const int zoomed = validAir();
+    auto* caption = dlg->findChild<QLabel*>("caption");
+    ASSERT_NE(caption, nullptr);
+    const QString before = caption->text();
+    dlg->scrollBar()->setSliderPosition(dlg->scrollBar()->sliderPosition() + 20);
+    EXPECT_NEAR(validAir(), zoomed, 2);
+    EXPECT_NE(caption->text(), before) << "the span moves with the scroll bar";
     dlg->action("Undozoom")->trigger();
+    EXPECT_EQ(validAir(), 200);
     EXPECT_EQ(dlg->nav().level, 0);
     EXPECT_TRUE(dlg->nav().wholeRun);
     EXPECT_FALSE(dlg->scrollBar()->isEnabled());

@@ -35,6 +35,19 @@ void press(Nav& nav, const PlotRect& p, int x, int y) {
     nav.boxDrawn = false;
 }
 
+SampleSpan visibleSamples(const CoordTables& t, const Nav& nav, const PlotRect& p, int n) {
+    if (n <= 0) return {};
+    const Spacing s = nav.wholeRun ? Spacing{} : spacing(t, nav.level, n);
+    if (!s.valid) return {0, n - 1};
+    // Sample i stands at slot i + shift: x0 + (i + shift) dx.
+    const double from = std::ceil((p.left - s.x0) / s.dx - nav.shift);
+    const double to = std::floor((p.right - s.x0) / s.dx - nav.shift);
+    SampleSpan span;
+    span.first = static_cast<int>(std::clamp(from, 0.0, static_cast<double>(n)));
+    span.last = static_cast<int>(std::clamp(to, -1.0, static_cast<double>(n - 1)));
+    return span;
+}
+
 int cursorIndexAt(float x, const Spacing& s, int shift) {
     if (!s.valid) return 0;
     const double pos = (static_cast<double>(x) - s.x0) / s.dx - shift;

@@ -45,6 +45,14 @@ struct Nav {
     void wholeRunReset();
 };
 
+// The samples on show, 0-based and inclusive: the whole run, or while zoomed
+// those whose slot lies between the plot's edges (after the scroll shift).
+// Empty (last < first) when none is.
+struct SampleSpan {
+    int first = 0, last = -1;
+};
+SampleSpan visibleSamples(const CoordTables& t, const Nav& nav, const PlotRect& p, int n);
+
 // Limits a point to the plot, edges included, truncated to whole pixels.
 IPoint clampToPlot(const PlotRect& p, int x, int y);
 

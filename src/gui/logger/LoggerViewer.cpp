@@ -23,6 +23,8 @@
 #include "gui/dialogs/YScaleDialog.h"
 #include "gui/panels/PanelKeyFilter.h"
 #include "gui/record/SaveCommand.h"
+#include "gui/stats/StatsWindow.h"
+#include "core/record/RunStats.h"
 
 using namespace kv::logger;
 
@@ -116,6 +118,35 @@ void LoggerViewer::build() {
     exportAction_->setEnabled(false);
     connect(exportAction_, &QAction::triggered, this, &LoggerViewer::exportImage);
     addAction(exportAction_);   // the shortcut works without the menu
+    statsAction_ = graphMenu_->addAction(QStringLiteral("S&tatistics..."));
+    statsAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+    statsAction_->setShortcutVisibleInContextMenu(true);
+    statsAction_->setStatusTip(QStringLiteral("Statistics of the shown run, or of its visible part while zoomed"));
+    statsAction_->setEnabled(false);
+    connect(statsAction_, &QAction::triggered, this, &LoggerViewer::showStatistics);
+    addAction(statsAction_);
+}
+
+void LoggerViewer::showStatistics() {
+    if (!loaded()) return;
+    if (!stats_) {
+        stats_ = new StatsWindow(this);
+        stats_->setAttribute(Qt::WA_DeleteOnClose);
+        stats_->setWindowTitle(QStringLiteral("Statistics of the shown run"));
+    }
+    refreshStatistics();
+    stats_->show();
+    stats_->raise();
+    stats_->activateWindow();
+}
+
+void LoggerViewer::refreshStatistics() {
+    if (!stats_) return;
+    const kv::LoggedRun& run = model_.doc->logged;
+    const int n = std::clamp(run.count, 0, kv::kMaxSamples);
+    const SampleSpan span = loaded() ? visibleSamples(*tables_, nav_, plot_, n) : SampleSpan{};
+    stats_->setStatistics(kv::computeRunStats(kv::loggedSamples(run), span.first, span.last, run.unitFlag),
+                          kv::SampleClock{shownStart_, run.interval}, QString::fromStdString(run.unitText));
 }
 
 QAction* LoggerViewer::action(const QString& label) const {
@@ -156,6 +187,9 @@ void LoggerViewer::render() {
     }
     painter_.paint(image_, f, *tables_, nav_);
     exportAction_->setEnabled(loaded());
+    statsAction_->setEnabled(loaded());
+    // Zoom, scroll, Undozoom and another set all come through here.
+    refreshStatistics();
     run.newRun = 0;
     paintPending_ = false;
     if (firstShown) emit shownChanged();
@@ -341,6 +375,8 @@ void LoggerViewer::closeEvent(QCloseEvent* e) {
     list_->setRowCount(0);
     scrollBar_->setEnabled(false);
     exportAction_->setEnabled(false);
+    statsAction_->setEnabled(false);
+    if (stats_) stats_->close();
     dragTimer_.stop();
     model_.run.loggerOpen = 0;
     model_.run.loggerShown = 0;

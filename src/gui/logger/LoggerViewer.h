@@ -4,6 +4,7 @@
 // read-out, quantity switches and its own Y scale.
 #include <QBasicTimer>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <ctime>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "core/logger/SetTable.h"
 
 class QAction;
+class StatsWindow;
 class QMenu;
 class QScrollBar;
 class QTableWidget;
@@ -51,6 +53,10 @@ public:
     // Export Graph Image (the graph's context menu, Ctrl+E): asks for a file
     // name and writes picture() to it.
     void exportImage();
+    // The statistics of the shown set, or of its visible span while zoomed,
+    // in a small window that follows zoom, scroll and Undozoom.
+    void showStatistics();
+    QAction* statisticsAction() const { return statsAction_; }
     // The part of the window the graph occupies: right of the list, between
     // the toolbar and the scroll bar.
     QRect graphArea() const;
@@ -115,4 +121,7 @@ private:
     QScrollBar* scrollBar_ = nullptr;
     QMenu* graphMenu_ = nullptr;
     QAction* exportAction_ = nullptr;
+    QAction* statsAction_ = nullptr;
+    QPointer<StatsWindow> stats_;
+    void refreshStatistics();
 };

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
+#include "gui/BusyCursor.h"
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
 #include "core/record/LocalTime.h"
@@ -17,12 +18,6 @@ const char* const kOpenFilter = "DataLogger Files (*.AsmDat);;*.CH4 (*.CH4)";
 namespace {
 
 const char* const kTitle = "KV2047";
-
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-};
 
 // The folder the dialogs start in: the one last used.
 QString& lastFolder() {

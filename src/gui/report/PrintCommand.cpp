@@ -6,6 +6,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "gui/BusyCursor.h"
 #include "core/Model.h"
 #include "gui/report/ReportPage.h"
 #include "core/logger/SetTable.h"
@@ -13,12 +14,6 @@
 namespace {
 
 const char* const kTitle = "KV2047";
-
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-};
 
 }  // namespace
 

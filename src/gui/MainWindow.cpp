@@ -342,7 +342,7 @@ void MainWindow::onOpen() {
         logger_->activateWindow();
         return;
     }
-    logger_ = new LoggerViewer(session_->model(), this);
+    logger_ = new LoggerViewer(*session_, this);
     connect(logger_, &LoggerViewer::shownChanged, this, &MainWindow::updateCommandStates);
     session_->model().run.loggerOpen = 1;
     logger_->show();
@@ -374,7 +374,7 @@ void MainWindow::refreshStatistics() {
                           QString::fromStdString(m.run.unitText));
 }
 
-void MainWindow::onFileOpen() { openDataFileInteractive(this, session_->model()); }
+void MainWindow::onFileOpen() { openDataFileInteractive(this, *session_); }
 
 void MainWindow::onHelp() { HelpWindow::showManual(this); }
 

@@ -249,6 +249,12 @@ void MeterSession::runSaved() {
 
 void MeterSession::finishJournal() { journal_->finish(); }
 
+kv::ReadResult MeterSession::openRun(const QString& path) {
+    const kv::ReadResult r = kv::loadDataFile(QFile::encodeName(path).toStdString(), *model_->doc, model_->run);
+    if (r.ok()) emit runOpened();
+    return r;
+}
+
 std::vector<kv::JournalEntry> MeterSession::interruptedRuns() const {
     return kv::findUnfinishedJournals(journal_->dir());
 }

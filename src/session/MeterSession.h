@@ -14,6 +14,7 @@
 
 #include "core/Model.h"
 #include "core/link/FrameDecoder.h"
+#include "core/record/DataFile.h"
 #include "core/record/RunJournal.h"
 
 class MeterSerialPort;
@@ -99,6 +100,9 @@ public:
     // Marks the journal finished (the recorder, once its files are written).
     void finishJournal();
 
+    // Open: reads a stored run into the logged run, for the logger viewer.
+    kv::ReadResult openRun(const QString& path);
+
     // Interrupted recordings in the journal folder, newest first.
     std::vector<kv::JournalEntry> interruptedRuns() const;
     // Puts an interrupted run back into the live series; its journal is kept
@@ -121,6 +125,8 @@ signals:
     void runEnded();
     // An interrupted run was put back into the live series.
     void runRestored();
+    // A stored run was opened into the logged run.
+    void runOpened();
     void alarmsChanged();
     // The port opened, closed or failed to open (portError() says why).
     void portStateChanged();

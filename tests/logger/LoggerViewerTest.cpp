@@ -16,6 +16,7 @@
 
 #include "core/Model.h"
 #include "gui/logger/LoggerViewer.h"
+#include "session/MeterSession.h"
 #include "gui/dialogs/YScaleDialog.h"
 #include "graph/ExportedImage.h"
 #include "record/ModalScript.h"
@@ -291,6 +292,19 @@ TEST_F(LoggerViewerTest, ARunOpenedElsewhereIsAppendedByTheNextPaint) {
     EXPECT_EQ(dlg->list()->rowCount(), 1);
     EXPECT_EQ(cell(0, 3), "7");
     EXPECT_EQ(model.run.newRun, 0);
+}
+
+TEST(LoggerViewerOnSession, ARunOpenedInTheMainWindowJoinsTheListAtOnce) {
+    MeterSession session;
+    session.model().run.loggerOpen = 1;
+    LoggerViewer viewer(session);
+    viewer.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+    kvtest::ScratchDir dir;
+    kvtest::writeBytes(dir.file("run.AsmDat"), kv::encodeDataFile(*kvtest::makeRamp(7, 3)));
+    ASSERT_TRUE(session.openRun(QString::fromStdString(dir.file("run.AsmDat"))).ok());
+    // Nobody asks the viewer to paint: the session's signal does.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.list()->rowCount() == 1; }, 5000));
 }
 
 TEST_F(LoggerViewerTest, ClosingEmptiesTheTableAndClearsTheFlags) {

@@ -9,6 +9,7 @@
 #include "RecordTestUtil.h"
 #include "core/Model.h"
 #include "gui/record/SaveCommand.h"
+#include "session/MeterSession.h"
 #include "core/record/TextExport.h"
 
 using kvtest::ModalScript;
@@ -40,7 +41,8 @@ protected:
         return kv::exportText(rec->run);
     }
     QString path(const char* name) { return QString::fromStdString(dir.file(name)); }
-    kv::Model model;
+    MeterSession session;
+    kv::Model& model = session.model();
     kvtest::ScratchDir dir;
 };
 
@@ -158,7 +160,7 @@ TEST_F(SaveCommandTest, OpenReadsIntoTheLoggedRunAndRefusalsAreShown) {
     QWidget parent;
     {
         ModalScript script({kvtest::chooseFile(path("run.AsmDat"))});
-        EXPECT_TRUE(openDataFileInteractive(&parent, model));
+        EXPECT_TRUE(openDataFileInteractive(&parent, session));
         EXPECT_EQ(model.doc->logged.count, 12);
         EXPECT_EQ(model.doc->logged.samples[4 * 5 + 3], kv::kNoKir);
         EXPECT_EQ(model.run.newRun, 1);
@@ -167,7 +169,7 @@ TEST_F(SaveCommandTest, OpenReadsIntoTheLoggedRunAndRefusalsAreShown) {
     kvtest::writeBytes(dir.file("bad.CH4"), "\x06KV2046" + std::string(60, '\0'));
     {
         ModalScript script({kvtest::chooseFile(path("bad.CH4")), kvtest::press(QMessageBox::Ok)});
-        EXPECT_FALSE(openDataFileInteractive(&parent, model));
+        EXPECT_FALSE(openDataFileInteractive(&parent, session));
         ASSERT_EQ(script.seen().size(), 2u);
         EXPECT_EQ(script.seen()[1].title, "KV2047");
         EXPECT_EQ(script.seen()[1].text, "Invalid Format!");
@@ -177,14 +179,14 @@ TEST_F(SaveCommandTest, OpenReadsIntoTheLoggedRunAndRefusalsAreShown) {
     kvtest::writeBytes(dir.file("short.AsmDat"), kvtest::readBytes(dir.file("run.AsmDat")).substr(0, 100));
     {
         ModalScript script({kvtest::chooseFile(path("short.AsmDat")), kvtest::press(QMessageBox::Ok)});
-        EXPECT_FALSE(openDataFileInteractive(&parent, model));
+        EXPECT_FALSE(openDataFileInteractive(&parent, session));
         ASSERT_EQ(script.seen().size(), 2u);
         EXPECT_TRUE(script.seen()[1].text.contains("incomplete"));
         EXPECT_TRUE(script.seen()[1].text.contains("Nothing was loaded"));
     }
     {
         ModalScript script({kvtest::cancel()});
-        EXPECT_FALSE(openDataFileInteractive(&parent, model));
+        EXPECT_FALSE(openDataFileInteractive(&parent, session));
         EXPECT_EQ(script.seen().size(), 1u);
     }
 }

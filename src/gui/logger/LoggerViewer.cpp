@@ -24,6 +24,7 @@
 #include "gui/panels/PanelKeyFilter.h"
 #include "gui/record/SaveCommand.h"
 #include "gui/stats/StatsWindow.h"
+#include "session/MeterSession.h"
 #include "core/record/RunStats.h"
 
 using namespace kv::logger;
@@ -63,6 +64,10 @@ LoggerViewer::LoggerViewer(kv::Model& model, QWidget* parent)
     const QRect over = parent ? parent->window()->frameGeometry()
                               : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
     move(over.center() - QPoint(kWidth / 2, kHeight / 2));
+}
+
+LoggerViewer::LoggerViewer(MeterSession& session, QWidget* parent) : LoggerViewer(session.model(), parent) {
+    connect(&session, &MeterSession::runOpened, this, &LoggerViewer::requestPaint);
 }
 
 LoggerViewer::~LoggerViewer() = default;

@@ -16,6 +16,7 @@
 
 class QAction;
 class StatsWindow;
+class MeterSession;
 class QMenu;
 class QScrollBar;
 class QTableWidget;
@@ -32,6 +33,9 @@ public:
     // The viewer keeps its sets in `model`'s logged run and its own scale in
     // its run state; it is owned by `parent` when given.
     explicit LoggerViewer(kv::Model& model, QWidget* parent = nullptr);
+    // The same over the session's model: a run opened elsewhere (Open in the
+    // main window) joins the list at once.
+    explicit LoggerViewer(MeterSession& session, QWidget* parent = nullptr);
     ~LoggerViewer() override;
 
     // Download: the open dialog, then downloadFile() with its answer.

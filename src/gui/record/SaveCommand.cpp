@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include "gui/BusyCursor.h"
+#include "session/MeterSession.h"
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
 #include "core/record/LocalTime.h"
@@ -113,11 +114,15 @@ void reportReadError(QWidget* parent, const QString& path, const kv::ReadResult&
                              .arg(QString::fromStdString(result.message), QDir::toNativeSeparators(path)));
 }
 
-bool openDataFileInteractive(QWidget* parent, kv::Model& model) {
+bool openDataFileInteractive(QWidget* parent, MeterSession& session) {
     const QString path = QFileDialog::getOpenFileName(parent, "Open", lastFolder(), kOpenFilter);
     if (path.isEmpty()) return false;
     lastFolder() = QFileInfo(path).absolutePath();
-    const kv::ReadResult r = openDataFile(path, model);
+    kv::ReadResult r;
+    {
+        BusyCursor busy;
+        r = session.openRun(path);
+    }
     reportReadError(parent, path, r);
     return r.ok();
 }

@@ -7,6 +7,7 @@
 #include "core/record/DataFile.h"
 
 class QWidget;
+class MeterSession;
 namespace kv { struct Model; }
 
 // Save: asks for a path (proposed name: the current local time), writes the
@@ -15,9 +16,9 @@ namespace kv { struct Model; }
 bool saveRunInteractive(QWidget* parent, kv::Model& model);
 // The document's own Save (Ctrl+S): the same dialog, the data file alone.
 bool saveDataFileInteractive(QWidget* parent, kv::Model& model);
-// Open (Ctrl+O): asks for a data file and reads it into the logged run.
-// Returns false when cancelled or refused (the refusal is shown).
-bool openDataFileInteractive(QWidget* parent, kv::Model& model);
+// Open (Ctrl+O): asks for a data file and has the session read it into the
+// logged run. Returns false when cancelled or refused (the refusal is shown).
+bool openDataFileInteractive(QWidget* parent, MeterSession& session);
 
 // Writes the run's data file at `path` and, when `withText`, its text table
 // beside it. Both files are complete on the disk before either replaces an

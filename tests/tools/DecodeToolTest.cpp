@@ -1,5 +1,8 @@
 // `kv2047-tool decode` run as built, on small capture files.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <cmath>
@@ -131,7 +134,10 @@ TEST_F(DecodeTool, UnreadableFileAndBadArguments) {
     EXPECT_EQ(missing.out, "");
     const auto extra = runProgram(toolPath(), {"decode", "a", "b"}, "", dir);
     EXPECT_EQ(extra.status, 2);
-    EXPECT_EQ(extra.out, "");
+    EXPECT_EQ(extra.out, "");    // A full disk under the output is a failure, however small the output.
+    const std::string full = "echo AA | '" + toolPath() + "' decode > /dev/full 2>/dev/null";
+    const int rc = std::system(full.c_str());
+    EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 1) << rc;
 }
 
 }  // namespace

@@ -110,9 +110,6 @@ int cmdDecode(const QStringList& args) {
         std::fprintf(stderr, "kv2047-tool decode: read error on %s\n", name.c_str());
         return 1;
     }
-    if (std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "kv2047-tool decode: write error: %s\n", std::strerror(errno));
-        return 1;
-    }
-    return 0;
+    // An earlier flush may have failed already (a full disk): the error flag says so.
+    return cli.flushOutput();
 }

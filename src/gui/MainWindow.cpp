@@ -358,6 +358,11 @@ void MainWindow::showStatistics() {
         connect(session_.get(), &MeterSession::sampleCommitted, stats_, refresh);
         connect(session_.get(), &MeterSession::runStarted, stats_, refresh);
         connect(session_.get(), &MeterSession::runRestored, stats_, refresh);
+        refreshStatistics();
+        // Over the graph's right end, clear of the menus and the meter picture.
+        stats_->adjustSize();
+        const QRect g = frameGeometry();
+        stats_->move(g.right() - stats_->width() - 40, g.top() + 160);
     }
     refreshStatistics();
     stats_->show();

@@ -16,7 +16,7 @@
 #include "core/io/AtomicFile.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
 
 namespace {
 

@@ -7,7 +7,9 @@
 #include "FuzzInput.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
+#include "core/record/RunExport.h"
+#include "core/record/StatsText.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Sample times are local times: pin the zone so runs repeat.

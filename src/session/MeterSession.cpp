@@ -8,6 +8,7 @@
 #include "core/link/LinkEngine.h"
 #include "core/panels/MeterKeys.h"
 #include "core/record/Capture.h"
+#include "core/record/RunRestore.h"
 #include "session/MeterSerialPort.h"
 
 namespace {

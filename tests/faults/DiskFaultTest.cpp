@@ -33,7 +33,7 @@
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
 #include "core/record/RunJournal.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
 #include "gui/record/SaveCommand.h"
 
 namespace fs = std::filesystem;

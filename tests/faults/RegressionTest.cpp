@@ -7,7 +7,8 @@
 #include <string>
 
 #include "core/record/DataFile.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
+#include "core/record/RunExport.h"
 
 namespace {
 

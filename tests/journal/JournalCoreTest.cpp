@@ -13,8 +13,10 @@
 #include "app/TempDir.h"
 #include "faults/FileSizeLimit.h"
 #include "core/record/DataFile.h"
+#include "core/record/RunFiles.h"
 #include "core/record/RunJournal.h"
-#include "core/record/TextExport.h"
+#include "core/record/RunRestore.h"
+#include "core/record/TextTable.h"
 
 namespace fs = std::filesystem;
 

@@ -10,7 +10,7 @@
 #include "core/Model.h"
 #include "gui/record/SaveCommand.h"
 #include "session/MeterSession.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
 
 using kvtest::ModalScript;
 

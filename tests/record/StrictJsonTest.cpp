@@ -8,7 +8,8 @@
 #include <limits>
 
 #include "RecordTestUtil.h"
-#include "core/record/TextExport.h"
+#include "core/record/RunExport.h"
+#include "core/record/StatsText.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <tuple>
 
 #include "RecordTestUtil.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
+#include "core/record/RunExport.h"
 
 using kvtest::makeRecord;
 

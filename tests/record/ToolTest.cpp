@@ -5,7 +5,8 @@
 #include <cstdlib>
 
 #include "RecordTestUtil.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
+#include "core/record/RunExport.h"
 
 namespace {
 

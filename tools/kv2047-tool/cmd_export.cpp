@@ -9,7 +9,8 @@
 #include "ToolRead.h"
 #include "core/io/AtomicFile.h"
 #include "core/record/DataFile.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
+#include "core/record/RunExport.h"
 
 namespace {
 

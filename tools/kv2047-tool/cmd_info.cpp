@@ -4,7 +4,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "core/record/DataFile.h"
-#include "core/record/TextExport.h"
+#include "core/record/RunExport.h"
 #include "ToolRead.h"
 
 int cmdInfo(const QStringList& args) {

@@ -24,9 +24,11 @@
 #include "StopSignals.h"
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
+#include "core/record/RunFiles.h"
 #include "core/record/RunJournal.h"
+#include "core/record/RunRestore.h"
 #include "core/record/Shown.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
 #include "session/MeterSession.h"
 
 namespace {

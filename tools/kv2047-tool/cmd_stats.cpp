@@ -10,7 +10,8 @@
 #include "ToolRead.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
+#include "core/record/StatsText.h"
 
 namespace {
 

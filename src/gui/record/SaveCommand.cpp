@@ -11,7 +11,7 @@
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
 #include "core/record/LocalTime.h"
-#include "core/record/TextExport.h"
+#include "core/record/TextTable.h"
 
 const char* const kSaveFilter = "DataLogger Files (*.AsmDat)";
 const char* const kOpenFilter = "DataLogger Files (*.AsmDat);;*.CH4 (*.CH4)";

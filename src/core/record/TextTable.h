@@ -1,0 +1,27 @@
+#pragma once
+// The text table written beside every saved data file.
+#include <ctime>
+#include <string>
+
+#include "core/record/DataFile.h"
+
+namespace kv {
+
+// Header and row pattern of the text table; every space counts.
+inline constexpr const char* kTextHeader =
+    "      NO             AIR                WB               DP               K/IR               RH              TIME";
+inline constexpr const char* kTextRowPattern =
+    "  %5s          %9s          %9s        %9s        %9s            %9s         %8s  ";
+
+// The text table of a run: header and one row per sample, lines ending CR LF.
+void exportText(const LoggedRun& run, std::string& out);
+std::string exportText(const LoggedRun& run);
+
+// The text file's path for a data file: same folder, name without a trailing
+// ".AsmDat", then ".txt" (run.AsmDat -> run.txt, run.dat -> run.dat.txt).
+std::string textFilePathFor(const std::string& dataPath);
+
+// Local calendar time of sample i: the start fields plus i * interval seconds.
+std::time_t sampleTime(const LoggedRun& run, int i);
+
+}  // namespace kv

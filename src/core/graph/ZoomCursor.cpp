@@ -63,8 +63,6 @@ bool pressAt(GraphState& g, const PlotGeometry& geo, const RunState& run, int x,
 bool moveTo(GraphState& g, const PlotGeometry& geo, const RunState& run, int x, int y, MoveEffects& out) {
     if (run.n < 1) return false;
     clampToPlot(geo, x, y);
-    out.x = x;
-    out.y = y;
 
     const int c = cursorSampleAt(g, geo, run.n, g.scrollShift, x);
     g.cursorSample = c;

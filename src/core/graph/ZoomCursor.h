@@ -32,7 +32,6 @@ int cursorSampleAt(const GraphState& g, const PlotGeometry& geo, int n, int scro
 bool pressAt(GraphState& g, const PlotGeometry& geo, const RunState& run, int x, int y);
 
 struct MoveEffects {
-    int x = 0, y = 0;            // clamped point
     bool eraseCursor = false;    // invert the line at oldCursorX again
     int oldCursorX = 0;
     int cursorX = 0;             // invert the line here

@@ -57,15 +57,11 @@ SerialEffects serialEvent(Model& m, PortIO& port, int code, const uint8_t* data,
         // The store holds one frame beyond the last committed sample; never write past it.
         const int pos = std::clamp(m.run.n, 0, kMaxSamples - 1);
         for (int q = 0; q < kQuantities; ++q) m.doc->live[q][pos] = f.q[q];
-        fx.alarmsChanged = updateReadingSet(m.readings, f.q, m.run.unitFlag, m.run.unitText, m.link.alarmHigh,
-                                            m.link.alarmLow);
+        updateReadingSet(m.readings, f.q, m.run.unitFlag, m.run.unitText, m.link.alarmHigh, m.link.alarmLow);
     }
     // End of run, for every data-received event. An armed run (waiting for its
     // first frame) is not ended by the previous run's count: n still holds it.
-    if (m.run.countTarget > 0 && m.run.n >= m.run.countTarget && !m.link.startPending) {
-        fx.runEnded = m.link.runInProgress;
-        endRun(m);
-    }
+    if (m.run.countTarget > 0 && m.run.n >= m.run.countTarget && !m.link.startPending) endRun(m);
     return fx;
 }
 

@@ -25,11 +25,11 @@ public:
     virtual void discardInput() = 0;
 };
 
+// What a serial event did that the model does not show by itself (an end of
+// run or an alarm shows in the model's flags).
 struct SerialEffects {
     bool accepted = false;
-    bool runStarted = false;   // all views refresh
-    bool alarmsChanged = false;
-    bool runEnded = false;
+    bool runStarted = false;   // n is back to 0: a new run begins
     DecodedFrame frame{};      // what an accepted frame held
 };
 

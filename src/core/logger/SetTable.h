@@ -31,7 +31,7 @@ struct ListRow {
 
 class SetTable {
 public:
-    // Appends the document's logged run with the logger's scale. Returns true
+    // Appends a logged run with the scale it is drawn with. Returns true
     // when the table was full and started again at row 0 (the list is cleared).
     bool append(const LoggedRun& run, std::time_t start, int32_t yGain, int32_t yOffset);
     void clear() { newest_ = -1; }
@@ -45,7 +45,7 @@ private:
     int newest_ = -1;
 };
 
-// The start time of the document's logged run, with daylight saving decided by the system.
+// The start time of a logged run, with daylight saving decided by the system.
 std::time_t loggedStart(const LoggedRun& run);
 
 // The run the viewer shows: its samples, unit and interval, its start time

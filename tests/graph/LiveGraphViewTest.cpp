@@ -224,6 +224,17 @@ TEST_F(View, CursorReadOutAndXorLine) {
     const QImage moved = screenImage();
     for (int y = at.y() - 20; y < at.y() + 20; ++y)
         EXPECT_EQ(moved.pixel(at.x(), y), before.pixel(at.x(), y)) << y;
+    // The repaint a committed sample asks for keeps the line; a plain repaint drops it.
+    const auto lineAt = [&](int x) {
+        const QImage img = screenImage();
+        int changed = 0;
+        for (int y = at.y() - 20; y < at.y() + 20; ++y) changed += img.pixel(x, y) != before.pixel(x, y);
+        return changed;
+    };
+    emit frame->session().sampleCommitted(60);
+    EXPECT_GT(lineAt(at.x() + 40), 5);
+    view->update();
+    EXPECT_EQ(lineAt(at.x() + 40), 0);
 }
 
 TEST_F(View, PanelRepaintAboveTheViewLeavesNoCursorBehind) {

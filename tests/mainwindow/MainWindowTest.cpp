@@ -46,10 +46,11 @@ QStringList answeringBoxes(QMessageBox::StandardButton answer, const std::functi
     return seen;
 }
 
-AppOptions optionsIn(const QTemporaryDir& dir) {
+// The configuration in `dir`; the meter on `port`, else on nothing the frame can open.
+AppOptions optionsIn(const QTemporaryDir& dir, const QString& port = {}) {
     AppOptions o;
     o.configDir = dir.path();
-    o.port = dir.path() + "/no-such-device";  // nothing to open: the frame must not mind
+    o.port = port.isEmpty() ? dir.path() + "/no-such-device" : port;
     return o;
 }
 
@@ -144,9 +145,7 @@ TEST(MainWindow, StopKeepsCommittedSamples) {
     kvtest::TestPty pty;
     ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    AppOptions o = optionsIn(dir);
-    o.port = pty.path();
-    MainWindow w(o);
+    MainWindow w(optionsIn(dir, pty.path()));
     const kv::Model& m = w.session().model();
     ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 42}));
     // A frame enables Run; a confirmed Run enables Stop.
@@ -165,9 +164,7 @@ TEST(MainWindow, StatisticsFollowTheRunSoFar) {
     kvtest::TestPty pty;
     ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    AppOptions o = optionsIn(dir);
-    o.port = pty.path();
-    MainWindow w(o);
+    MainWindow w(optionsIn(dir, pty.path()));
     ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 2, .value = [](int, int i) { return 20.0f + i; }}));
     w.action("statistics")->trigger();
     auto* stats = w.findChild<QTableWidget*>("statistics");
@@ -190,9 +187,7 @@ TEST(MainWindow, EveryCauseOfACommandStateReachesMenuAndToolbar) {
     kvtest::TestPty pty;
     ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    AppOptions o = optionsIn(dir);
-    o.port = pty.path();
-    MainWindow w(o);
+    MainWindow w(optionsIn(dir, pty.path()));
     w.resize(1280, 900);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -222,6 +217,9 @@ TEST(MainWindow, EveryCauseOfACommandStateReachesMenuAndToolbar) {
         {"ZoomBox", zoom, {{"undozoom", true}}},
         {"UndoZoom", [&] { w.action("undozoom")->trigger(); }, {{"undozoom", false}}},
         {"ZoomAgain", zoom, {{"undozoom", true}}},
+        {"RunPutBackWhileZoomed", [&] { ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 300})); },
+         {{"undozoom", false}, {"save", true}}},
+        {"ZoomOnceMore", zoom, {{"undozoom", true}}},
         {"FrameArrives", [&] { ASSERT_TRUE(pty.write(kvtest::frameReading(21.5f))); },
          {{"run", true}, {"com1", false}, {"othercom", false}}},
         {"RunConfirmed", [&] { w.session().run(1, 1000); }, {{"run", false}, {"stop", true}, {"undozoom", true}}},

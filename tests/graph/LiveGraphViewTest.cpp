@@ -235,6 +235,11 @@ TEST_F(View, CursorReadOutAndXorLine) {
     EXPECT_GT(lineAt(at.x() + 40), 5);
     view->update();
     EXPECT_EQ(lineAt(at.x() + 40), 0);
+    // A run ended (Stop, a silent meter) before that repaint drops it too.
+    QTest::mouseMove(view, at);
+    emit frame->session().sampleCommitted(60);
+    emit frame->session().runEnded();
+    EXPECT_EQ(lineAt(at.x()), 0);
 }
 
 TEST_F(View, PanelRepaintAboveTheViewLeavesNoCursorBehind) {

@@ -13,8 +13,9 @@ namespace {
 struct Buffer {
     int w, h;
     std::vector<uint32_t> px;
-    Buffer(int w_, int h_) : w(w_), h(h_), px(static_cast<size_t>(w_) * h_, 0xFF000000u) {}
-    Canvas canvas() { return Canvas{px.data(), w, w, h}; }
+    double ratio = 1.0;
+    Buffer(int w_, int h_, double r = 1.0) : w(w_), h(h_), px(static_cast<size_t>(w_) * h_, 0xFF000000u), ratio(r) {}
+    Canvas canvas() { return Canvas{px.data(), w, w, h, ratio}; }
     uint32_t at(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
     int count(uint32_t c) const {
         int n = 0;
@@ -95,17 +96,81 @@ TEST(Raster, DottedLinesThreeOnThreeOffFromTheStart) {
     EXPECT_EQ(col, ".##...###...##");
 }
 
-TEST(Raster, InvertingTwiceRestores) {
-    Buffer b(40, 40);
+// Device pixels per logical pixel of a high-density screen.
+struct RatioRow {
+    const char* name;
+    double ratio;
+};
+
+class Scaled : public ::testing::TestWithParam<RatioRow> {};
+
+TEST_P(Scaled, InvertingTwiceRestores) {
+    Buffer b(80, 80, GetParam().ratio);
     for (size_t i = 0; i < b.px.size(); ++i) b.px[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
     const std::vector<uint32_t> before = b.px;
     invertDottedVLine(b.canvas(), 7, 0, 40);
+    xorDottedVLine(b.canvas(), 9, 3, 35, 0x00123456u, 1, 2);
     invertDragFrame(b.canvas(), 3, 5, 30, 33);
+    invertDragFrame(b.canvas(), 6, 6, 8, 9);   // narrower than two borders
     EXPECT_NE(b.px, before);
+    invertDragFrame(b.canvas(), 6, 6, 8, 9);
     invertDragFrame(b.canvas(), 3, 5, 30, 33);
+    xorDottedVLine(b.canvas(), 9, 3, 35, 0x00123456u, 1, 2);
     invertDottedVLine(b.canvas(), 7, 0, 40);
     EXPECT_EQ(b.px, before);
 }
+
+// A line drawn at a fractional ratio keeps one thickness along its length:
+// a picture scaled up from logical pixels would alternate.
+TEST_P(Scaled, LinesKeepOneThickness) {
+    Buffer b(80, 80, GetParam().ratio);
+    const Canvas c = b.canvas();
+    drawSegment(c, 1, 2, 30, 2, Buffer::kOn);
+    drawSegment(c, 3, 5, 3, 30, Buffer::kOn);
+    const int t = c.lineWidth();
+    for (long x = c.dev(1); x < c.dev(30); ++x) {
+        int n = 0;
+        for (int y = 0; y < c.dev(4); ++y) n += b.at(static_cast<int>(x), y) == Buffer::kOn;
+        ASSERT_EQ(n, t) << "column " << x;
+        ASSERT_EQ(b.at(static_cast<int>(x), static_cast<int>(c.dev(2))), Buffer::kOn);
+    }
+    for (long y = c.dev(5); y < c.dev(30); ++y) {
+        int n = 0;
+        for (int x = static_cast<int>(c.dev(2)); x < c.dev(5); ++x) n += b.at(x, static_cast<int>(y)) == Buffer::kOn;
+        ASSERT_EQ(n, t) << "row " << y;
+    }
+    // The line stops at its end point's pixel, which the next segment begins with.
+    EXPECT_NE(b.at(static_cast<int>(c.dev(30)) + t, static_cast<int>(c.dev(2))), Buffer::kOn);
+}
+
+TEST_P(Scaled, DotsAllOfOneLength) {
+    Buffer b(120, 4, GetParam().ratio);
+    const Canvas c = b.canvas();
+    dottedHLine(c, 0, 0, 70, Buffer::kOn);
+    const std::string row = b.row(0).substr(0, static_cast<size_t>(c.dev(70)));
+    const std::string dot(static_cast<size_t>(kDotOn * c.lineWidth()), '#');
+    const std::string gap(static_cast<size_t>((kDotPeriod - kDotOn) * c.lineWidth()), '.');
+    std::string expected;
+    while (expected.size() < row.size()) expected += dot + gap;
+    EXPECT_EQ(row, expected.substr(0, row.size()));
+    EXPECT_EQ(b.row(c.lineWidth()).find('#'), std::string::npos) << "thicker than a line";
+}
+
+TEST_P(Scaled, DragFrameIsOneLineWideAndHalftoned) {
+    Buffer b(80, 80, GetParam().ratio);
+    const Canvas c = b.canvas();
+    invertDragFrame(c, 4, 4, 30, 20);
+    const long t = c.lineWidth(), l = c.dev(4), r = c.dev(30), tp = c.dev(4), bt = c.dev(20);
+    const long border = (r - l) * (bt - tp) - (r - l - 2 * t) * (bt - tp - 2 * t);
+    const int white = b.count(0xFFFFFFFFu);
+    EXPECT_NEAR(white, border / 2.0, static_cast<double>(border) / 20);
+    EXPECT_EQ(b.at(static_cast<int>(l + t), static_cast<int>(tp + t)), 0xFF000000u);   // inside untouched
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, Scaled,
+                         ::testing::Values(RatioRow{"One", 1.0}, RatioRow{"OneAndAHalf", 1.5}, RatioRow{"Two", 2.0},
+                                           RatioRow{"OneAndAQuarter", 1.25}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Raster, DragFrameInvertsEveryOtherPixelOfTheBorderOnly) {
     Buffer b(20, 20);

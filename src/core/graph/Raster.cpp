@@ -1,6 +1,7 @@
 #include "core/graph/Raster.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace kv {
@@ -8,12 +9,60 @@ namespace kv {
 namespace {
 
 constexpr uint32_t kInvert = 0x00FFFFFFu;   // colour bits; alpha stays opaque
+// Device positions are kept where the line arithmetic cannot overflow (twice
+// the logical limit of pixelTrunc).
+constexpr long kDeviceLimit = 1L << 29;
 
 inline bool dotOn(long step) { return step % kDotPeriod < kDotOn; }
 
+void fillDevice(const Canvas& c, long x0, long y0, long x1, long y1, uint32_t color) {
+    x0 = std::max(x0, 0L);
+    y0 = std::max(y0, 0L);
+    x1 = std::min(x1, static_cast<long>(c.width));
+    y1 = std::min(y1, static_cast<long>(c.height));
+    if (x0 >= x1 || y0 >= y1) return;
+    for (long yy = y0; yy < y1; ++yy) std::fill(c.row(static_cast<int>(yy)) + x0, c.row(static_cast<int>(yy)) + x1, color);
+}
+
+// Dots along a line lineWidth() device pixels thick at logical position `at`
+// across it, from `from` toward `to` along it (end excluded): `on` logical
+// pixels of every `period` get op(pixel), counted from `from`. The pattern is
+// scaled by the line width, so every dot has the same length.
+template <class Op>
+void dots(const Canvas& c, bool vertical, int at, int from, int to, int on, int period, Op op) {
+    const long t = c.lineWidth();
+    const long a = c.dev(at), f = c.dev(from), e = c.dev(to);
+    const long across = vertical ? c.width : c.height, along = vertical ? c.height : c.width;
+    const long lo = std::max(a, 0L), hi = std::min(a + t, across);
+    if (lo >= hi || f == e || period <= 0) return;
+    const long dir = e > f ? 1 : -1;
+    const long steps = dir * (e - f);
+    // Only the steps that land inside the buffer are walked.
+    const long k0 = std::max(0L, dir > 0 ? -f : f - (along - 1));
+    const long k1 = std::min(steps, dir > 0 ? along - f : f + 1);
+    const long onD = on * t, periodD = period * t;
+    long phase = k0 % periodD;
+    for (long k = k0; k < k1; ++k) {
+        if (phase < onD) {
+            const long p = f + dir * k;
+            for (long q = lo; q < hi; ++q) op(vertical ? c.row(static_cast<int>(p))[q] : c.row(static_cast<int>(q))[p]);
+        }
+        if (++phase == periodD) phase = 0;
+    }
+}
+
 }  // namespace
 
+long Canvas::dev(long v) const {
+    if (ratio == 1.0) return v;
+    const double d = std::floor(static_cast<double>(v) * ratio + 0.5);
+    return static_cast<long>(std::clamp(d, static_cast<double>(-kDeviceLimit), static_cast<double>(kDeviceLimit)));
+}
+
+int Canvas::lineWidth() const { return ratio <= 1.0 ? 1 : std::max(1, static_cast<int>(std::lround(ratio))); }
+
 void fillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color) {
+    if (c.scaled()) return fillDevice(c, c.dev(x), c.dev(y), c.dev(static_cast<long>(x) + w), c.dev(static_cast<long>(y) + h), color);
     const int x0 = std::max(x, 0), x1 = std::min(x + w, c.width);
     const int y0 = std::max(y, 0), y1 = std::min(y + h, c.height);
     if (x0 >= x1 || y0 >= y1) return;
@@ -21,6 +70,19 @@ void fillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color) {
 }
 
 void drawSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color) {
+    if (c.scaled()) {
+        // The 1-pixel rule at device resolution, once for every device pixel
+        // of a line's thickness: a square brush of lineWidth() pixels.
+        if (x0 == x1 && y0 == y1) return;
+        const int t = c.lineWidth();
+        const int ax = static_cast<int>(c.dev(x0)), ay = static_cast<int>(c.dev(y0));
+        const int bx = static_cast<int>(c.dev(x1)), by = static_cast<int>(c.dev(y1));
+        Canvas d = c;
+        d.ratio = 1.0;
+        for (int oy = 0; oy < t; ++oy)
+            for (int ox = 0; ox < t; ++ox) drawSegment(d, ax + ox, ay + oy, bx + ox, by + oy, color);
+        return;
+    }
     const long dx = static_cast<long>(x1) - x0, dy = static_cast<long>(y1) - y0;
     if (dx == 0 && dy == 0) return;
     const long w = c.width, h = c.height;
@@ -99,6 +161,7 @@ void drawPolyline(const Canvas& c, const int* xs, const int* ys, int count, uint
 }
 
 void dottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color) {
+    if (c.scaled()) return dots(c, true, x, yFrom, yTo, kDotOn, kDotPeriod, [color](uint32_t& p) { p = color; });
     if (x < 0 || x >= c.width || yFrom == yTo) return;
     const int dir = yTo > yFrom ? 1 : -1;
     for (long y = yFrom, k = 0; y != yTo; y += dir, ++k)
@@ -106,6 +169,7 @@ void dottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color) {
 }
 
 void dottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color) {
+    if (c.scaled()) return dots(c, false, y, xFrom, xTo, kDotOn, kDotPeriod, [color](uint32_t& p) { p = color; });
     if (y < 0 || y >= c.height || xFrom == xTo) return;
     const int dir = xTo > xFrom ? 1 : -1;
     uint32_t* r = c.row(y);
@@ -114,14 +178,37 @@ void dottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color) {
 }
 
 void invertDottedVLine(const Canvas& c, int x, int yFrom, int yTo) {
-    if (x < 0 || x >= c.width || yFrom == yTo) return;
-    const int dir = yTo > yFrom ? 1 : -1;
-    for (long y = yFrom, k = 0; y != yTo; y += dir, ++k)
-        if (y >= 0 && y < c.height && dotOn(k)) c.row(static_cast<int>(y))[x] ^= kInvert;
+    xorDottedVLine(c, x, yFrom, yTo, kInvert, kDotOn, kDotPeriod);
+}
+
+void xorDottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t mask, int on, int period) {
+    dots(c, true, x, yFrom, yTo, on, period, [mask](uint32_t& p) { p ^= mask; });
 }
 
 void invertDragFrame(const Canvas& c, int left, int top, int right, int bottom) {
     if (right <= left || bottom <= top) return;
+    if (c.scaled()) {
+        // A border lineWidth() device pixels wide, its halftone in cells of
+        // that size; every pixel of it is flipped once.
+        const long t = c.lineWidth();
+        const long l = c.dev(left), r = c.dev(right), tp = c.dev(top), b = c.dev(bottom);
+        const auto flipRow = [&](long y, long x0, long x1) {
+            x0 = std::max(x0, 0L);
+            x1 = std::min(x1, static_cast<long>(c.width));
+            uint32_t* row = c.row(static_cast<int>(y));
+            for (long x = x0; x < x1; ++x)
+                if (((x / t + y / t) & 1) == 0) row[x] ^= kInvert;
+        };
+        for (long y = std::max(tp, 0L); y < std::min(b, static_cast<long>(c.height)); ++y) {
+            if (y < tp + t || y >= b - t) {
+                flipRow(y, l, r);
+            } else {
+                flipRow(y, l, std::min(l + t, r));
+                flipRow(y, std::max(r - t, l + t), r);
+            }
+        }
+        return;
+    }
     auto flip = [&](int x, int y) {
         if (x >= 0 && x < c.width && y >= 0 && y < c.height && ((x + y) & 1) == 0)
             c.row(y)[x] ^= kInvert;

@@ -5,6 +5,13 @@
 // here. Lines follow the classic rule of the line-to operation: a segment
 // covers its start point and stops one pixel short of its end point, so a
 // polyline sets each joint once. Everything is clipped to the buffer.
+//
+// A buffer for a high-density screen has `ratio` device pixels to a logical
+// pixel. Positions stay logical: logical x lies at device pixel dev(x), and a
+// 1-pixel line is lineWidth() device pixels thick everywhere, so a line or a
+// dot keeps one thickness and length however the ratio divides (at 1.5 a
+// scaled-up picture would alternate 1 and 2 pixels). At ratio 1 every
+// function draws exactly the pixels it always did.
 #include <cstdint>
 
 namespace kv {
@@ -12,8 +19,14 @@ namespace kv {
 struct Canvas {
     uint32_t* bits = nullptr;
     int stride = 0;    // pixels per row
-    int width = 0, height = 0;
+    int width = 0, height = 0;   // in device pixels
+    double ratio = 1.0;          // device pixels per logical pixel
     uint32_t* row(int y) const { return bits + static_cast<long>(y) * stride; }
+    bool scaled() const { return ratio != 1.0; }
+    // The device pixel where logical position v begins.
+    long dev(long v) const;
+    // Device pixels across a 1-pixel line.
+    int lineWidth() const;
 };
 
 void fillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color);
@@ -31,6 +44,10 @@ void dottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color);
 // The same dotted vertical line inverting the pixels it covers: drawing it
 // twice restores them.
 void invertDottedVLine(const Canvas& c, int x, int yFrom, int yTo);
+// A vertical line of `on` pixels out of every `period`, counted from yFrom
+// toward yTo (end excluded), whose pixels are xor-ed with `mask`: drawing it
+// twice restores them.
+void xorDottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t mask, int on, int period);
 // A 1-pixel frame just inside a rectangle (right and bottom exclusive) that
 // inverts every other pixel, like a halftone drag rectangle; drawing it twice
 // restores the pixels. An empty rectangle draws nothing.

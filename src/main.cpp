@@ -17,6 +17,7 @@
 #include <memory>
 #include <clocale>
 
+#include "gui/Fonts.h"
 #include "gui/MainWindow.h"
 
 namespace {
@@ -120,6 +121,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Qt adopts the user's locale; numbers in files, tables and on the meter are always "23.5".
     std::setlocale(LC_NUMERIC, "C");
+    kv::settleSystemFont();
     // Bad arguments exit 2, as in kv2047-tool and kv2047-sim (process() would exit 1).
     if (!cli.parse(QCoreApplication::arguments()) || !cli.positionalArguments().isEmpty()) {
         const QString why = cli.positionalArguments().isEmpty()

@@ -13,6 +13,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "gui/Placement.h"
+
 namespace {
 
 constexpr const char* kCompiledIndex = ":/help/index.html";
@@ -61,6 +63,7 @@ void HelpWindow::showManual(QWidget* parent) {
         const QStringList searched = manualCandidates();
         w = new HelpWindow(findManual(searched), parent, searched);
         w->setAttribute(Qt::WA_DeleteOnClose);
+        if (parent) kv::placeBeside(w, parent);
     }
     w->show();
     w->raise();

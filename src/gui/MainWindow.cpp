@@ -24,6 +24,7 @@
 #include "core/record/RunStats.h"
 #include "gui/AboutDialog.h"
 #include "gui/HelpWindow.h"
+#include "gui/Placement.h"
 #include "gui/RecoveryPrompt.h"
 #include "gui/dialogs/ComPortDialog.h"
 #include "gui/dialogs/RunSetupDialog.h"
@@ -40,17 +41,48 @@ namespace {
 
 const char* const kComNames[4] = {"com1", "com2", "com3", "com4"};
 
-QAction* makeAction(QObject* parent, const char* name, const QString& text, const QString& tip = {}) {
+// A command with its tool tip (shown where Qt shows it, beside the pointer;
+// the status bar's first pane keeps the port's state) and its shortcut.
+QAction* makeAction(QObject* parent, const char* name, const QString& text, const QString& tip = {},
+                    const QKeySequence& keys = {}) {
     auto* a = new QAction(text, parent);
     a->setObjectName(name);
-    if (!tip.isEmpty()) {
-        a->setToolTip(tip);
-        a->setStatusTip(tip);
-    }
+    if (!tip.isEmpty()) a->setToolTip(tip);
+    a->setShortcut(keys);
     return a;
 }
 
 }  // namespace
+
+// A pane of the status bar: a text too long for it ends in "…", and the whole
+// text is its tool tip.
+class StatusPane : public QLabel {
+public:
+    explicit StatusPane(QWidget* parent) : QLabel(parent) {}
+    void setFullText(const QString& text) {
+        if (text == full_) return;
+        full_ = text;
+        setToolTip(text);
+        elide();
+    }
+    const QString& fullText() const { return full_; }
+    // Any width will do: the text adapts to what the bar gives.
+    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QLabel::resizeEvent(e);
+        elide();
+    }
+
+private:
+    void elide() {
+        const int room = contentsRect().width() - 2 * margin() - 2 * indent();
+        const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, std::max(room, 0));
+        if (shown != text()) setText(shown);
+    }
+    QString full_;
+};
 
 MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     : QMainWindow(parent), session_(std::make_unique<MeterSession>()), opts_(opts) {
@@ -89,7 +121,6 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
 
     createMenus();
     createToolBar();
-    setFont(QFont("SimSun", 10));
     createStatusBar();
     createPanels();
     menuBar()->installEventFilter(this);
@@ -138,30 +169,35 @@ void MainWindow::createPanels() {
 QScrollBar* MainWindow::scrollBar() const { return view_->scrollBar(); }
 
 void MainWindow::createMenus() {
+    // The usual keys, shown in the menus. Ctrl+S and Ctrl+O are Save and Open
+    // themselves: Save writes the data file with its text table, and Open
+    // file..., the document's own Open, stays in the menu.
     QMenu* file = menuBar()->addMenu("&File(f)");
-    QAction* save = makeAction(this, "save", "&Save", "Save");
+    QAction* save = makeAction(this, "save", "&Save", "Save", QKeySequence::Save);
     connect(save, &QAction::triggered, this, [this] { saveRun(); });
-    QAction* open = makeAction(this, "open", "&Open", "Open");
+    QAction* open = makeAction(this, "open", "&Open", "Open", QKeySequence::Open);
     connect(open, &QAction::triggered, this, &MainWindow::onOpen);
-    QAction* print = makeAction(this, "print", "&Print", "Print");
-    print->setShortcut(QKeySequence("Ctrl+P"));
+    QAction* fwOpen = makeAction(this, "fwopen", "Open &File...", "Reads a stored run for the logger viewer");
+    connect(fwOpen, &QAction::triggered, this, &MainWindow::onFileOpen);
+    QAction* print = makeAction(this, "print", "&Print", "Print", QKeySequence::Print);
     connect(print, &QAction::triggered, this, [this] { view_->print(); });
-    QAction* exportImage = makeAction(this, "exportimage", "Export Graph &Image...", "Export Graph Image");
+    QAction* exportImage =
+        makeAction(this, "exportimage", "Export Graph &Image...", "Export Graph Image", QKeySequence("Ctrl+E"));
     connect(exportImage, &QAction::triggered, this, [this] { view_->exportImage(); });
-    QAction* exit = makeAction(this, "exit", "&Exit");
+    QAction* exit = makeAction(this, "exit", "&Exit", {}, QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
-    file->addActions({save, open, print});
+    file->addActions({save, open, fwOpen, print});
     file->addSeparator();
     file->addAction(exportImage);
     file->addSeparator();
     file->addAction(exit);
 
     QMenu* rt = menuBar()->addMenu("&RealTime(R)");
-    QAction* run = makeAction(this, "run", "&Run", "Start");
+    QAction* run = makeAction(this, "run", "&Run", "Start", QKeySequence(Qt::Key_F5));
     connect(run, &QAction::triggered, this, &MainWindow::onRun);
-    QAction* stop = makeAction(this, "stop", "&Stop", "Stop");
+    QAction* stop = makeAction(this, "stop", "&Stop", "Stop", QKeySequence(Qt::SHIFT | Qt::Key_F5));
     connect(stop, &QAction::triggered, this, &MainWindow::onStop);
-    QAction* undo = makeAction(this, "undozoom", "&UndoZoom", "UndoZoom");
+    QAction* undo = makeAction(this, "undozoom", "&UndoZoom", "UndoZoom", QKeySequence("Ctrl+Z"));
     connect(undo, &QAction::triggered, this, [this] { view_->undoZoom(); });
     rt->addAction(run);
     rt->addSeparator();
@@ -169,8 +205,8 @@ void MainWindow::createMenus() {
     rt->addAction(undo);
     // Beyond the meter's own commands: statistics of the run so far.
     rt->addSeparator();
-    QAction* stats = makeAction(this, "statistics", "S&tatistics...", "Statistics of the run so far");
-    stats->setShortcut(QKeySequence("Ctrl+T"));
+    QAction* stats =
+        makeAction(this, "statistics", "S&tatistics...", "Statistics of the run so far", QKeySequence("Ctrl+T"));
     connect(stats, &QAction::triggered, this, &MainWindow::showStatistics);
     rt->addAction(stats);
 
@@ -189,26 +225,18 @@ void MainWindow::createMenus() {
     QMenu* help = menuBar()->addMenu("&Help(H)");
     QAction* about = makeAction(this, "about", "&About KV2047...");
     connect(about, &QAction::triggered, this, &MainWindow::onAbout);
-    QAction* contents = makeAction(this, "help", "&Contents", "Help");
-    contents->setShortcut(QKeySequence::HelpContents);
+    QAction* contents = makeAction(this, "help", "&Contents", "Help", QKeySequence::HelpContents);
     connect(contents, &QAction::triggered, this, &MainWindow::onHelp);
     help->addAction(about);
     help->addSeparator();
     help->addAction(contents);
 
-    // The framework's accelerators: New does nothing visible, Open and Save go
-    // through the document's serialisation.
-    QAction* fwNew = makeAction(this, "fwnew", "New");
-    fwNew->setShortcut(QKeySequence("Ctrl+N"));
-    QAction* fwOpen = makeAction(this, "fwopen", "Open file");
-    fwOpen->setShortcut(QKeySequence("Ctrl+O"));
-    connect(fwOpen, &QAction::triggered, this, &MainWindow::onFileOpen);
-    QAction* fwSave = makeAction(this, "fwsave", "Save file");
-    fwSave->setShortcut(QKeySequence("Ctrl+S"));
-    connect(fwSave, &QAction::triggered, this, [this] {
-        if (saveDataFileInteractive(this, session_->model())) session_->runSaved();
-    });
-    addActions({fwNew, fwOpen, fwSave});
+    // The document's New, which does nothing visible; and F10, which takes
+    // the keyboard to the menu bar.
+    QAction* fwNew = makeAction(this, "fwnew", "New", {}, QKeySequence::New);
+    QAction* toMenus = makeAction(this, "menubar", "Menu bar", {}, QKeySequence(Qt::Key_F10));
+    connect(toMenus, &QAction::triggered, this, [this] { menuBar()->setActiveAction(menuBar()->actions().value(0)); });
+    addActions({fwNew, toMenus});
 }
 
 void MainWindow::createToolBar() {
@@ -231,7 +259,7 @@ void MainWindow::createStatusBar() {
     QStatusBar* sb = statusBar();
     const int widths[3] = {150, 150, 500};
     for (int i = 0; i < 3; ++i) {
-        panes_[i] = new QLabel(this);
+        panes_[i] = new StatusPane(this);
         panes_[i]->setMinimumWidth(widths[i]);
         if (i) panes_[i]->setFixedWidth(widths[i]);
         panes_[i]->setFrameShape(QFrame::Panel);
@@ -250,10 +278,10 @@ void MainWindow::createStatusBar() {
 QAction* MainWindow::action(const char* name) const { return findChild<QAction*>(name); }
 
 void MainWindow::setPaneText(int pane, const QString& text) {
-    if (pane >= 0 && pane < 3 && panes_[pane] && panes_[pane]->text() != text) panes_[pane]->setText(text);
+    if (pane >= 0 && pane < 3 && panes_[pane]) panes_[pane]->setFullText(text);
 }
 
-QString MainWindow::paneText(int pane) const { return (pane >= 0 && pane < 3) ? panes_[pane]->text() : QString(); }
+QString MainWindow::paneText(int pane) const { return (pane >= 0 && pane < 3) ? panes_[pane]->fullText() : QString(); }
 
 QPoint MainWindow::clientOrigin() const { return QPoint(0, menuBar()->isVisible() ? menuBar()->height() : 0); }
 
@@ -363,10 +391,9 @@ void MainWindow::showStatistics() {
         connect(session_.get(), &MeterSession::runStarted, stats_, refresh);
         connect(session_.get(), &MeterSession::runRestored, stats_, refresh);
         refreshStatistics();
-        // Over the graph's right end, clear of the menus and the meter picture.
+        // Beside this window, or over the graph's right end while it fills the screen.
         stats_->adjustSize();
-        const QRect g = frameGeometry();
-        stats_->move(g.right() - stats_->width() - 40, g.top() + 160);
+        kv::placeBeside(stats_, this);
     }
     refreshStatistics();
     stats_->show();

@@ -17,6 +17,7 @@ class StatsWindow;
 class QAction;
 class QLabel;
 class QScrollBar;
+class StatusPane;
 
 struct AppOptions {
     QString port;        // --port DEVICE: device of the current port number
@@ -41,7 +42,8 @@ public:
     QString configDir() const { return configDir_; }
     QString journalDir() const { return journalDir_; }
 
-    // Status bar panes 0..2.
+    // Status bar panes 0..2: pane 0 the port's state, 1 and 2 the read-out.
+    // Each shows as much as fits and the whole text in its tool tip.
     void setPaneText(int pane, const QString& text);
     QString paneText(int pane) const;
 
@@ -97,7 +99,7 @@ private:
     QWidget* scrollBarBar_ = nullptr;
     QPointer<LoggerViewer> logger_;
     QPointer<StatsWindow> stats_;
-    std::array<QLabel*, 3> panes_{};
+    std::array<StatusPane*, 3> panes_{};
     QString configDir_, configPath_, journalDir_;
     AppOptions opts_;
     // The run settings dialog's values before the first confirmed Run, as the

@@ -14,6 +14,7 @@
 
 #include "ModalHelper.h"
 #include "gui/AboutDialog.h"
+#include "gui/Fonts.h"
 #include "gui/dialogs/ComPortDialog.h"
 #include "gui/dialogs/RunSetupDialog.h"
 
@@ -127,7 +128,7 @@ TEST_F(RunSetupDialogFixture, LooksAsSpecified) {
     for (QLabel* l : dlg.findChildren<QLabel*>()) fonted << l;
     fonted << dlg.findChild<QPushButton*>("ok");
     for (QWidget* w : fonted) {
-        EXPECT_EQ(w->font().family(), "Arial");
+        EXPECT_EQ(w->font().family(), kv::faceFont("Arial").family());
         EXPECT_EQ(w->font().pixelSize(), 15);
         EXPECT_EQ(w->font().weight(), QFont::Weight(500));
     }

@@ -123,6 +123,28 @@ TEST_F(View, TracesInTheirColoursWhereTheGeometryPutsThem) {
     EXPECT_NE(img.pixel(beyond) & 0xFFFFFF, kColour[0] & 0xFFFFFF);
 }
 
+// Time labels lie on the system's button colour: under a dark palette they
+// take its light text colour, not black.
+TEST_F(View, TimeLabelsReadableUnderADarkPalette) {
+    QPalette dark = view->palette();
+    dark.setColor(QPalette::Button, QColor(53, 53, 53));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    view->setPalette(dark);
+    run(5);
+    const QImage img = picture();
+    // The first label's box of button colour below the plot, and what is light in it.
+    const kv::PlotGeometry g = view->plotGeometry();
+    QRect box;
+    for (int y = g.plotBottom; y < g.plotBottom + 40; ++y)
+        for (int x = g.plotLeft; x < g.plotLeft + 70; ++x)
+            if ((img.pixel(x, y) & 0xFFFFFF) == 0x353535) box |= QRect(x, y, 1, 1);
+    ASSERT_GT(box.width() * box.height(), 50) << "no label on the button colour";
+    int light = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) light += qGray(img.pixel(x, y)) > 200;
+    EXPECT_GT(light, 20) << "the label is not drawn in the palette's button text colour";
+}
+
 TEST_F(View, SwitchedOffTraceLeavesNeitherTraceNorLegend) {
     run(60);
     const QImage on = picture();

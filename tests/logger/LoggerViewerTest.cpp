@@ -3,6 +3,8 @@
 // image export, closing.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -366,7 +368,9 @@ TEST_F(LoggerViewerTest, ExportHasTheZoomButNoCursorBandOrReadOut) {
 }
 
 TEST_F(LoggerViewerTest, GraphMenuOffersTheExportWithItsShortcut) {
-    QAction* exportAction = dlg->graphMenu()->actions().value(0);
+    QAction* exportAction = nullptr;
+    for (QAction* a : dlg->graphMenu()->actions())
+        if (a->text().contains("Export")) exportAction = a;
     ASSERT_NE(exportAction, nullptr);
     EXPECT_EQ(exportAction->text().remove('&'), "Export Graph Image...");
     EXPECT_EQ(exportAction->shortcut(), QKeySequence("Ctrl+E"));
@@ -384,4 +388,43 @@ TEST_F(LoggerViewerTest, GraphMenuOffersTheExportWithItsShortcut) {
     QTest::keyClick(dlg, Qt::Key_E, Qt::ControlModifier);
     ASSERT_EQ(script.seen().size(), 1u);
     EXPECT_EQ(script.seen()[0].title, "Export Graph Image");
+}
+
+// Every command without the mouse: the keys each toolbar command shows in the
+// graph's menu, Enter on a row of the list, Tab to the buttons.
+TEST_F(LoggerViewerTest, EveryCommandHasItsKeys) {
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
+    ASSERT_TRUE(dlg->downloadFile(good));
+    ASSERT_TRUE(dlg->downloadFile(writeRun("other.AsmDat", 50, 10, 0)));
+    const std::array<bool, 5> all{true, true, true, true, true}, dpOnly{false, false, true, false, false};
+    const struct {
+        QKeySequence keys;
+        std::array<bool, 5> shown;
+    } switches[] = {{QKeySequence("Ctrl+3"), dpOnly}, {QKeySequence("Ctrl+6"), all}};
+    for (const auto& row : switches) {
+        QTest::keySequence(dlg, row.keys);
+        dlg->repaintNow();
+        EXPECT_EQ(dlg->nav().shown, row.shown) << row.keys.toString().toStdString();
+    }
+    // Each toolbar command is in the graph's menu with the keys that work it.
+    for (QAction* a : dlg->toolBar()->actions()) {
+        if (a->isSeparator()) continue;
+        EXPECT_FALSE(a->shortcut().isEmpty()) << a->text().toStdString();
+        EXPECT_TRUE(dlg->graphMenu()->actions().contains(a)) << a->text().toStdString();
+        EXPECT_EQ(dlg->toolBar()->widgetForAction(a)->focusPolicy(), Qt::TabFocus);
+    }
+    // Enter on the first row shows that set.
+    dlg->list()->setFocus();
+    dlg->list()->setCurrentCell(0, 0);
+    QTest::keyClick(dlg->list(), Qt::Key_Return);
+    EXPECT_EQ(dlg->shown().run.count, 200);
+    // Ctrl+P asks the printer; Ctrl+O opens the file dialog.
+    for (const char* keys : {"Ctrl+P", "Ctrl+O"}) {
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
+        ModalScript script({kvtest::cancel()});
+        QTest::keySequence(dlg, QKeySequence(keys));
+        EXPECT_EQ(script.seen().size(), 1u) << keys;
+    }
 }

@@ -1,13 +1,16 @@
 // The main window's own rules: closing, the configuration written on a first
 // start, the COM check marks and the command enable states, whatever changes them.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTableWidget>
 #include <QTest>
@@ -26,6 +29,9 @@
 #include "gui/MainWindow.h"
 #include "gui/graph/LiveGraphView.h"
 #include "gui/logger/LoggerViewer.h"
+#include "gui/panels/MeterKeyButton.h"
+#include "gui/panels/MeterPanel.h"
+#include "gui/panels/ReadingsPanel.h"
 #include "session/MeterSession.h"
 #include "core/link/LinkEngine.h"
 
@@ -79,8 +85,14 @@ TEST(MainWindow, TitleAndMenusAsStarted) {
     QStringList file;
     for (QAction* a : w.menuBar()->actions().value(0)->menu()->actions())
         if (!a->isSeparator()) file << a->text();
-    EXPECT_EQ(file, QStringList({"&Save", "&Open", "&Print", "Export Graph &Image...", "&Exit"}));
-    EXPECT_EQ(w.action("exportimage")->statusTip(), "Export Graph Image");
+    EXPECT_EQ(file, QStringList({"&Save", "&Open", "Open &File...", "&Print", "Export Graph &Image...", "&Exit"}));
+    EXPECT_EQ(w.action("exportimage")->toolTip(), "Export Graph Image");
+    // The usual keys, shown beside the commands in the menus.
+    const struct { const char* action; QKeySequence keys; } keys[] = {
+        {"save", QKeySequence::Save}, {"open", QKeySequence::Open}, {"print", QKeySequence::Print},
+        {"run", QKeySequence(Qt::Key_F5)}, {"stop", QKeySequence(Qt::SHIFT | Qt::Key_F5)},
+        {"undozoom", QKeySequence("Ctrl+Z")}, {"help", QKeySequence::HelpContents}};
+    for (const auto& k : keys) EXPECT_EQ(w.action(k.action)->shortcut(), k.keys) << k.action;
     EXPECT_FALSE(w.action("exportimage")->isEnabled());
     ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 1}));
     EXPECT_TRUE(w.action("save")->isEnabled());
@@ -250,4 +262,62 @@ TEST(MainWindow, EveryCauseOfACommandStateReachesMenuAndToolbar) {
             EXPECT_EQ(button(name).value_or(on), on) << name << " on the toolbar";
         }
     }
+}
+
+// A screen reader can name the program's own widgets and say what they do.
+TEST(MainWindow, CustomWidgetsHaveAccessibleNamesAndDescriptions) {
+    QTemporaryDir dir;
+    AppOptions o;
+    o.configDir = dir.path();
+    o.port = dir.filePath("no-such-device");
+    MainWindow w(o);
+    w.action("open")->trigger();
+    const auto indicator = [&](int q, bool high) -> QObject* {
+        for (QWidget* c : w.readingsPanel()->findChildren<QWidget*>())
+            if (c->geometry() == ReadingsPanel::indicatorRect(q, high)) return c;
+        return nullptr;
+    };
+    const struct {
+        QObject* widget;
+        QString name;
+    } rows[] = {
+        {w.meterPanel()->key(7), QString::fromUtf8("UNITS, \u00B0C/\u00B0F")},
+        {w.meterPanel()->key(1), "Power off"},
+        {indicator(kv::AIR, true), "AIR high alarm"},
+        {indicator(kv::RH, false), "RH low alarm"},
+        {w.meterPanel()->client(), "Meter display"},
+        {w.view(), "Real-time graph"},
+        {w.findChild<LoggerViewer*>(), "Graph"},
+    };
+    for (const auto& row : rows) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(row.widget);
+        ASSERT_NE(a, nullptr) << row.name.toStdString();
+        EXPECT_EQ(a->text(QAccessible::Name), row.name);
+        EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << row.name.toStdString();
+    }
+}
+
+// The first pane shows the port's state alone: a long one ends in "..." with
+// the whole text in its tool tip, and a command's hover text does not take
+// its place.
+TEST(MainWindow, PortStateIsElidedWithTheWholeInItsToolTip) {
+    QTemporaryDir dir;
+    AppOptions o;
+    o.configDir = dir.path();
+    o.port = dir.filePath(QString(120, 'x'));
+    MainWindow w(o);
+    w.resize(1280, 900);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QString state = w.paneText(0);
+    ASSERT_TRUE(state.startsWith("COM1 not open: ")) << state.toStdString();
+    QLabel* pane = nullptr;
+    for (QLabel* l : w.statusBar()->findChildren<QLabel*>())
+        if (l->toolTip() == state) pane = l;
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->text().endsWith(QChar(0x2026))) << pane->text().toStdString();
+    EXPECT_LE(pane->fontMetrics().horizontalAdvance(pane->text()), pane->contentsRect().width());
+    w.action("run")->showStatusText(w.findChild<QToolBar*>("toolbar"));
+    EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty()) << w.statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(pane->isVisible());
 }

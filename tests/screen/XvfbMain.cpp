@@ -1,7 +1,9 @@
 // Main of the screen tests: a private Xvfb server for this test program (so
 // tests running side by side never share a display), the xcb platform on it,
 // then the tests. What they read back is what the X server holds, not what a
-// widget would draw if asked.
+// widget would draw if asked. Built with KV_SCREEN_SCALE, the screen has that
+// many device pixels to a logical one (QT_SCALE_FACTOR) and is as much larger,
+// so the program's logical screen stays 1280 x 1024.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,8 +20,13 @@
 
 namespace {
 
+#ifndef KV_SCREEN_SCALE
+#define KV_SCREEN_SCALE 1
+#endif
+
 // Starts Xvfb with a 24-bit screen; it writes its display number to a pipe.
 pid_t startXvfb(std::string* display) {
+    const std::string screen = std::to_string(1280 * KV_SCREEN_SCALE) + "x" + std::to_string(1024 * KV_SCREEN_SCALE) + "x24";
     int fds[2];
     if (::pipe(fds) != 0) return -1;
     const pid_t pid = ::fork();
@@ -27,7 +34,7 @@ pid_t startXvfb(std::string* display) {
     if (pid == 0) {
         ::close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                  "-noreset", static_cast<char*>(nullptr));
         std::perror("Xvfb");
         ::_exit(127);
@@ -60,6 +67,7 @@ int main(int argc, char** argv) {
     }
     ::setenv("DISPLAY", display.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("QT_SCALE_FACTOR", std::to_string(KV_SCREEN_SCALE).c_str(), 1);
     int rc;
     {
         QApplication app(argc, argv);

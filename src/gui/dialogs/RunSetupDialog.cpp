@@ -17,6 +17,7 @@
 #include <climits>
 
 #include "core/link/LinkEngine.h"
+#include "gui/Fonts.h"
 #include "gui/panels/PanelKeyFilter.h"
 
 namespace {
@@ -24,8 +25,7 @@ namespace {
 constexpr int kCountStep = 1000;
 
 QFont dialogFont() {
-    QFont f("Arial");
-    f.setPixelSize(15);
+    QFont f = kv::faceFont("Arial", 15);
     f.setWeight(QFont::Weight(500));
     return f;
 }

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "core/panels/YScale.h"
+#include "gui/Fonts.h"
 
 namespace {
 // Dialog units to pixels.
@@ -17,8 +18,7 @@ YScaleDialog::YScaleDialog(QWidget* parent)
     setWindowTitle("Y OFFSET And Y GAINS Setup");
     setFixedSize(280, 116);
 
-    QFont labelFont("Arial");
-    labelFont.setPixelSize(13);
+    QFont labelFont = kv::faceFont("Arial", 13);
     labelFont.setWeight(QFont::Medium);
 
     auto* group = new QGroupBox("Y OFFSET And Y GAINS ", this);

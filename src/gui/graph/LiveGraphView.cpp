@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "core/link/LinkEngine.h"
+#include "gui/Fonts.h"
 #include "gui/graph/GraphImage.h"
 #include "gui/graph/PlotSurface.h"
 #include "gui/report/PrintCommand.h"
@@ -36,18 +37,21 @@ LiveGraphView::LiveGraphView(MeterSession& session, QWidget* parent)
     : QWidget(parent), session_(session), graph_(std::make_unique<kv::GraphState>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    setAccessibleName(QStringLiteral("Real-time graph"));
+    setAccessibleDescription(QStringLiteral("AIR, WB, DP, K/IR and RH of the run so far; the readings under the "
+                                            "mouse go to the status bar, a box dragged zooms in, UndoZoom returns"));
     font_ = displayFont();
     for (float& v : yLabelValues_) v = std::numeric_limits<float>::quiet_NaN();
     for (std::time_t& t : timeLabelValues_) t = std::numeric_limits<std::time_t>::min();
 
-    const auto redraw = [this] { update(); };
+    const auto redraw = [this] { redrawGraph(); };
     connect(&session_, &MeterSession::sampleCommitted, this, [this](int n) {
         // The first sample of a run starts a fresh, unzoomed axis.
         if (n == 1) startFreshAxis();
         // The cursor line survives the repaint this sample asks for.
         graph_->fresh = 1;
         // A zoom box being dragged is not disturbed; the release redraws.
-        if (!graph_->dragInProgress) update();
+        if (!graph_->dragInProgress) redrawGraph();
     });
     // Stop and a silent meter end a run: the next repaint forgets the cursor line.
     const auto notFresh = [this] { graph_->fresh = 0; };
@@ -58,7 +62,7 @@ LiveGraphView::LiveGraphView(MeterSession& session, QWidget* parent)
     connect(&session_, &MeterSession::runRestored, this, [this] {
         graph_->fresh = 0;
         startFreshAxis();
-        update();
+        redrawGraph();
     });
     connect(&session_, &MeterSession::portChosen, this, redraw);
     connect(&session_, &MeterSession::displaySettingsChanged, this, redraw);
@@ -78,13 +82,28 @@ void LiveGraphView::setClientArea(const QRect& client, const QPoint& origin) {
     if (client_ == client && clientOrigin_ == origin) return;
     client_ = client;
     clientOrigin_ = origin;
-    update();
+    redrawGraph();
 }
 
+QRegion LiveGraphView::shownRegion() const {
+    // The panels lie over the view: what they cover is never seen, and a
+    // repaint that took it in would repaint every panel with the graph.
+    QRegion shown(rect());
+    if (const QWidget* parent = parentWidget()) {
+        const QObjectList& siblings = parent->children();
+        for (qsizetype i = siblings.indexOf(const_cast<LiveGraphView*>(this)) + 1; i < siblings.size(); ++i) {
+            const QWidget* w = qobject_cast<const QWidget*>(siblings.at(i));
+            if (w && !w->isWindow() && w->isVisible()) shown -= w->geometry().translated(-pos());
+        }
+    }
+    return shown;
+}
+
+void LiveGraphView::redrawGraph() { update(shownRegion()); }
+
 QFont LiveGraphView::displayFont() {
-    QFont f(QStringLiteral("SimSun"));
-    f.setPixelSize(13);
-    return f;
+    // The main window's 10-point SimSun.
+    return kv::faceFont(QStringLiteral("SimSun"), 13);
 }
 
 kv::PlotGeometry LiveGraphView::plotGeometry() const { return kv::plotGeometry(width(), height()); }
@@ -96,7 +115,7 @@ bool LiveGraphView::inBrowseMode() const { return graph_->follow == 0; }
 void LiveGraphView::undoZoom() {
     kv::undoZoom(*graph_);
     disableScrollBar();
-    repaint();
+    repaint(shownRegion());
     emit browseModeChanged();
 }
 
@@ -116,7 +135,7 @@ QPoint LiveGraphView::frameOffset() const { return mapTo(window(), QPoint(0, 0))
 void LiveGraphView::timerEvent(QTimerEvent* e) {
     if (e->timerId() == dragTimer_.timerId()) {
         if (kv::dragZoneCheck(*graph_, plotGeometry(), lastMouse_.x(), lastMouse_.y())) {
-            repaint();
+            repaint(shownRegion());
             dragTimer_.stop();
         }
     } else {
@@ -127,24 +146,26 @@ void LiveGraphView::timerEvent(QTimerEvent* e) {
 void LiveGraphView::paintEvent(QPaintEvent* e) {
     // Three kinds of paint: the xor overlays just drawn into the back buffer;
     // a repaint asked for by invalidating the view, which always takes in the
-    // whole plot; and parts uncovered by the panels above the view, which
-    // the back buffer still holds as they are.
-    bool render = back_.size() != size();
+    // whole plot as far as no panel covers it; and parts uncovered by the
+    // panels above the view, which the back buffer still holds as they are.
+    bool render = !bufferFits();
     if (!render && !(!overlay_.isEmpty() && (e->region() - overlay_).isEmpty())) {
         const kv::PlotGeometry geo = plotGeometry();
         const QRect plot(geo.plotLeft, geo.plotTop, geo.W, geo.H);
-        render = !geo.hasPlot() || (QRegion(plot) - e->region()).isEmpty();
+        render = !geo.hasPlot() || ((QRegion(plot) & shownRegion()) - e->region()).isEmpty();
     }
     overlay_ = QRegion();
     if (render) renderGraph();
     QPainter p(this);
-    p.drawImage(e->rect(), back_, e->rect());
+    copyToWidget(p, back_, e->region());
 }
+
+bool LiveGraphView::bufferFits() const { return isDeviceImage(back_, size(), devicePixelRatioF()); }
 
 void LiveGraphView::renderGraph() {
     const kv::Model& m = session_.model();
-    if (back_.size() != size()) {
-        back_ = QImage(size(), QImage::Format_RGB32);
+    if (!bufferFits()) {
+        back_ = deviceImage(size(), devicePixelRatioF());
         back_.fill(kMargin);
     }
     if (back_.isNull()) return;
@@ -181,7 +202,7 @@ void LiveGraphView::applyFrame(const kv::GraphFrame& f) {
         }
     }
 
-    if (f.repaint) QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+    if (f.repaint) QMetaObject::invokeMethod(this, [this] { redrawGraph(); }, Qt::QueuedConnection);
 }
 
 void LiveGraphView::drawGraph(QPainter& p, PlotSurface& plot, const kv::PlotGeometry& geo, const kv::GraphFrame& f) {
@@ -219,7 +240,9 @@ void LiveGraphView::drawGraph(QPainter& p, PlotSurface& plot, const kv::PlotGeom
     if (geo.plotTop < geo.plotBottom)
         p.fillRect(QRect(geo.plotLeft, geo.plotBottom + 31, geo.W + 108, 29), kMargin);
     if (run.n >= 1) {
+        // On the system's button colour, in the text colour that goes with it.
         p.setBackground(palette().color(QPalette::Button));
+        p.setPen(palette().color(QPalette::ButtonText));
         for (int j = 0; j < f.timeLabelCount; ++j)
             if (f.timeLabelShown[j])
                 p.drawText(QPoint(f.timeLabelX[j], f.timeLabelY + fm.ascent()), timeLabels_[j]);
@@ -274,7 +297,7 @@ GraphPicture LiveGraphView::picture() {
                             const bool grew = f.repaint;
                             if (grew) f = kv::computeGraph(*graph_, geo, m.run, *m.doc, kv::GraphPass::Export);
                             applyFrame(f);
-                            if (grew) update();
+                            if (grew) redrawGraph();
                             const auto plot = c.plotSurface(QRect(geo.plotLeft, geo.plotTop, geo.W, geo.H));
                             drawGraph(c.painter(), *plot, geo, f);
                         }};
@@ -324,7 +347,7 @@ void LiveGraphView::onScrollValue(int value) {
     if (scrollUpdating_ || graph_->follow == 1) return;
     // The thumb at `value` puts sample value - 1 at the plot's left edge.
     graph_->scrollShift = graph_->firstVisible - value + 1;
-    update();
+    redrawGraph();
 }
 
 void LiveGraphView::invertCursorLine(int x) {
@@ -347,7 +370,7 @@ void LiveGraphView::showOverlay(const QRect& r) {
 void LiveGraphView::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);
     lastMouse_ = e->position().toPoint();
-    if (e->button() != Qt::LeftButton || back_.size() != size()) return;
+    if (e->button() != Qt::LeftButton || !bufferFits()) return;
     const QPoint pt = e->position().toPoint();
     if (kv::pressAt(*graph_, plotGeometry(), session_.model().run, pt.x(), pt.y()))
         dragTimer_.start(10, this);
@@ -356,7 +379,7 @@ void LiveGraphView::mousePressEvent(QMouseEvent* e) {
 void LiveGraphView::mouseMoveEvent(QMouseEvent* e) {
     QWidget::mouseMoveEvent(e);
     lastMouse_ = e->position().toPoint();
-    if (back_.size() != size()) return;
+    if (!bufferFits()) return;
     const kv::Model& m = session_.model();
     kv::MoveEffects fx;
     if (!kv::moveTo(*graph_, plotGeometry(), session_.model().run, lastMouse_.x(), lastMouse_.y(), fx)) return;
@@ -375,7 +398,7 @@ void LiveGraphView::mouseMoveEvent(QMouseEvent* e) {
 void LiveGraphView::mouseReleaseEvent(QMouseEvent* e) {
     QWidget::mouseReleaseEvent(e);
     lastMouse_ = e->position().toPoint();
-    if (e->button() != Qt::LeftButton || back_.size() != size()) return;
+    if (e->button() != Qt::LeftButton || !bufferFits()) return;
     // The drag is over: nothing is left for the drag timer to watch.
     dragTimer_.stop();
     kv::ReleaseEffects fx;
@@ -383,8 +406,7 @@ void LiveGraphView::mouseReleaseEvent(QMouseEvent* e) {
         return;
     if (fx.removeBand) invertBand(fx.band);
     if (fx.finished) {
-        update();
-        repaint();
+        repaint(shownRegion());
         emit browseModeChanged();
     }
 }

@@ -70,6 +70,12 @@ protected:
 private:
     // Draws the whole picture into the back buffer from the model.
     void renderGraph();
+    // The back buffer has the view's size at its screen's pixel density.
+    bool bufferFits() const;
+    // The part of the view no panel covers, and a repaint of it: the graph
+    // is redrawn whole, the panels over it are left alone.
+    QRegion shownRegion() const;
+    void redrawGraph();
     // One picture of the graph of frame `f`: the strips, legend and labels
     // with `p` in view coordinates, the plot through `plot`. The screen and an
     // exported image both draw with it.
@@ -99,7 +105,7 @@ private:
     QBasicTimer dragTimer_;
 
     std::unique_ptr<kv::GraphState> graph_;
-    QImage back_;                   // the whole view, drawn off-screen and copied in one block
+    QImage back_;                   // the whole view at the screen's density, drawn off-screen and copied
     QRegion overlay_;               // parts changed only by xor drawing since the last paint
     std::unique_ptr<int[]> px_, py_;   // one trace's pixel vertices
     QFont font_;

@@ -2,20 +2,53 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <algorithm>
+
+QImage deviceImage(const QSize& size, qreal ratio) {
+    const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
+    QImage img(static_cast<int>(scale.dev(size.width())), static_cast<int>(scale.dev(size.height())),
+               QImage::Format_RGB32);
+    img.setDevicePixelRatio(ratio);
+    return img;
+}
+
+bool isDeviceImage(const QImage& img, const QSize& size, qreal ratio) {
+    const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
+    return !img.isNull() && img.devicePixelRatio() == ratio &&
+           img.size() == QSize(static_cast<int>(scale.dev(size.width())), static_cast<int>(scale.dev(size.height())));
+}
+
+void copyToWidget(QPainter& p, const QImage& img, const QRegion& region) {
+    const kv::Canvas scale{nullptr, 0, 0, 0, img.devicePixelRatio()};
+    for (const QRect& r : region) {
+        const QRect src(QPoint(static_cast<int>(scale.dev(r.left())), static_cast<int>(scale.dev(r.top()))),
+                        QPoint(static_cast<int>(scale.dev(r.left() + r.width())) - 1,
+                               static_cast<int>(scale.dev(r.top() + r.height())) - 1));
+        // A rectangular clip lets the painter copy the pixels as a block.
+        p.setClipRect(r);
+        p.drawImage(QRectF(r), img, QRectF(src));
+    }
+}
 
 kv::Canvas canvasOf(QImage& img) {
     return kv::Canvas{reinterpret_cast<uint32_t*>(img.bits()), static_cast<int>(img.bytesPerLine() / 4), img.width(),
-                      img.height()};
+                      img.height(), img.devicePixelRatio()};
 }
 
 // Raster: the core's rasteriser on the rectangle's part of the image.
 
 RasterSurface::RasterSurface(QImage& img, const QRect& rect) {
     if (rect.isEmpty()) return;   // nothing to draw on
-    Q_ASSERT(QRect(QPoint(0, 0), img.size()).contains(rect));
     const kv::Canvas whole = canvasOf(img);
-    c_ = kv::Canvas{whole.row(rect.top()) + rect.left(), whole.stride, rect.width(), rect.height()};
+    // The rectangle in the image's device pixels; positions inside stay logical.
+    const QRect dev = QRect(QPoint(static_cast<int>(whole.dev(rect.left())), static_cast<int>(whole.dev(rect.top()))),
+                            QPoint(static_cast<int>(whole.dev(rect.left() + rect.width())) - 1,
+                                   static_cast<int>(whole.dev(rect.top() + rect.height())) - 1)) &
+                      img.rect();
+    Q_ASSERT(whole.scaled() || dev.size() == rect.size());
+    if (dev.isEmpty()) return;
+    c_ = kv::Canvas{whole.row(dev.top()) + dev.left(), whole.stride, dev.width(), dev.height(), whole.ratio};
 }
 
 void RasterSurface::fill(int x, int y, int w, int h, uint32_t colour) { kv::fillRect(c_, x, y, w, h, colour); }

@@ -13,8 +13,21 @@
 #include "core/graph/Raster.h"
 
 class QPainter;
+class QRegion;
 
-// The pixels of a 32-bit image as the rasteriser addresses them.
+// An off-screen picture of a widget of logical size `size` on a screen of
+// `ratio` device pixels per logical pixel: sized in device pixels (as the
+// rasteriser rounds them), painted in logical ones, so it is as sharp as the
+// widgets Qt draws itself.
+QImage deviceImage(const QSize& size, qreal ratio);
+// Whether `img` is deviceImage(size, ratio) in size and ratio.
+bool isDeviceImage(const QImage& img, const QSize& size, qreal ratio);
+// Copies the parts of `img`, a widget's deviceImage, that lie in `region`
+// onto the widget through `p`, one rectangle at a time.
+void copyToWidget(QPainter& p, const QImage& img, const QRegion& region);
+
+// The pixels of a 32-bit image as the rasteriser addresses them, at the
+// image's device pixel ratio.
 kv::Canvas canvasOf(QImage& img);
 
 class PlotSurface {
@@ -32,7 +45,8 @@ public:
     virtual void flush() {}
 };
 
-// The screen's surface: the pixels of `rect` in `img` (which must hold it).
+// The screen's surface: the pixels of `rect` in `img` (which must hold it),
+// `rect` in the image's logical pixels.
 class RasterSurface final : public PlotSurface {
 public:
     RasterSurface(QImage& img, const QRect& rect);

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "core/graph/Raster.h"
+#include "gui/Fonts.h"
 #include "gui/graph/PlotSurface.h"
 
 namespace kv::logger {
@@ -34,14 +35,10 @@ void marginFill(PlotSurface& s, int cw, int ch, const PlotRect& p) {
 }  // namespace
 
 LoggerPainter::LoggerPainter() {
-    fontA_ = QFont(QStringLiteral("Arial"));
-    fontA_.setPixelSize(14);
+    fontA_ = faceFont(QStringLiteral("Arial"), 14);
     fontA_.setWeight(QFont::Thin);
-    fontA_.setStyleHint(QFont::SansSerif);
-    fontB_ = QFont(QStringLiteral("Arial"));
-    fontB_.setPixelSize(12);
+    fontB_ = faceFont(QStringLiteral("Arial"), 12);
     fontB_.setWeight(QFont::Thin);
-    fontB_.setStyleHint(QFont::SansSerif);
     // Font B is narrow: about five pixels a character.
     const int avg = QFontMetrics(fontB_).averageCharWidth();
     if (avg > 5) fontB_.setStretch(std::max(50, 500 / avg));
@@ -49,9 +46,11 @@ LoggerPainter::LoggerPainter() {
 
 void LoggerPainter::paint(QImage& img, const Frame& f, const CoordTables& t, const Nav& nav) const {
     {
+        // Positions are the window's logical pixels, whatever the image's density.
+        const QSize client = img.deviceIndependentSize().toSize();
         QPainter qp(&img);
-        RasterSurface s(img, img.rect());
-        draw(qp, s, img.size(), f, t, nav, Marks::Shown);
+        RasterSurface s(img, QRect(QPoint(0, 0), client));
+        draw(qp, s, client, f, t, nav, Marks::Shown);
     }
     if (nav.cursorPresent) cursorLine(img, f.plot, nav.cursorX);
 }
@@ -137,13 +136,10 @@ void LoggerPainter::draw(QPainter& qp, PlotSurface& s, const QSize& client, cons
 }
 
 void LoggerPainter::cursorLine(QImage& img, const PlotRect& p, int x) {
-    const Canvas c = canvasOf(img);
-    if (x < 0 || x >= c.width) return;
-    // Not-xor with the cursor colour: d' = ~(pen ^ d), the same as d ^ ~pen.
+    // Not-xor with the cursor colour: d' = ~(pen ^ d), the same as d ^ ~pen;
+    // every other pixel from the plot's top.
     const uint32_t mask = ~kCursorColour & 0x00FFFFFFu;
-    const int y0 = std::max(0, pixelTrunc(p.top)), y1 = std::min(c.height, pixelTrunc(p.bottom));
-    for (int y = y0; y < y1; ++y)
-        if (((y - pixelTrunc(p.top)) & 1) == 0) c.row(y)[x] ^= mask;
+    xorDottedVLine(canvasOf(img), x, pixelTrunc(p.top), pixelTrunc(p.bottom), mask, 1, 2);
 }
 
 void LoggerPainter::band(QImage& img, const IRect& r) {

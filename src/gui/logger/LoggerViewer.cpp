@@ -20,6 +20,7 @@
 
 #include "core/Model.h"
 #include "core/logger/SetTable.h"
+#include "gui/Placement.h"
 #include "gui/report/PrintCommand.h"
 #include "gui/dialogs/YScaleDialog.h"
 #include "gui/panels/PanelKeyFilter.h"
@@ -36,12 +37,14 @@ constexpr int kDragTimerMs = 10;
 
 struct ToolEntry {
     const char* label;
-    const char* tip;   // only Download and Undozoom have one
+    const char* tip;    // only Download and Undozoom have one
+    const char* keys;   // the keyboard's way to it, shown in the graph's menu
 };
 constexpr ToolEntry kTools[] = {
-    {"Download", "Download"}, {"Print", nullptr}, {"Undozoom", "ZoomOut"}, {"AIR", nullptr},
-    {"WB", nullptr},          {"DP", nullptr},    {"K/IR", nullptr},      {"RH", nullptr},
-    {"Combine", nullptr},     {"Y Axis", nullptr},
+    {"Download", "Download", "Ctrl+O"}, {"Print", nullptr, "Ctrl+P"},   {"Undozoom", "ZoomOut", "Ctrl+Z"},
+    {"AIR", nullptr, "Ctrl+1"},         {"WB", nullptr, "Ctrl+2"},      {"DP", nullptr, "Ctrl+3"},
+    {"K/IR", nullptr, "Ctrl+4"},        {"RH", nullptr, "Ctrl+5"},      {"Combine", nullptr, "Ctrl+6"},
+    {"Y Axis", nullptr, "Ctrl+Y"},
 };
 
 }  // namespace
@@ -54,6 +57,8 @@ LoggerViewer::LoggerViewer(MeterSession& session, QWidget* parent)
       sets_(std::make_unique<SetTable>()),
       tables_(std::make_unique<CoordTables>()) {
     setWindowTitle(QStringLiteral("Graph"));
+    setAccessibleDescription(QStringLiteral("Logger viewer: the stored runs in a list, the shown one as a graph of "
+                                            "AIR, WB, DP, K/IR and RH; a box dragged on the graph zooms in"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -62,10 +67,12 @@ LoggerViewer::LoggerViewer(MeterSession& session, QWidget* parent)
     build();
     kv::installPanelKeyFilter(this);
 
-    // Centred over the main window, or on the screen without one.
-    const QRect over = parent ? parent->window()->frameGeometry()
-                              : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
-    move(over.center() - QPoint(kWidth / 2, kHeight / 2));
+    // Centred over the main window on its screen, or on the screen without one.
+    if (parent) {
+        kv::placeOver(this, parent);
+    } else if (screen()) {
+        move(screen()->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+    }
     connect(&session_, &MeterSession::runOpened, this, &LoggerViewer::appendOpenedRun);
 }
 
@@ -87,8 +94,13 @@ void LoggerViewer::build() {
         if (i) toolBar_->addSeparator();
         QAction* a = toolBar_->addAction(QString::fromLatin1(kTools[i].label));
         a->setToolTip(kTools[i].tip ? QString::fromLatin1(kTools[i].tip) : QString());
+        a->setShortcut(QKeySequence(QString::fromLatin1(kTools[i].keys)));
+        a->setShortcutVisibleInContextMenu(true);
         connect(a, &QAction::triggered, this, handlers[i]);
-        if (auto* b = qobject_cast<QToolButton*>(toolBar_->widgetForAction(a))) b->setFixedSize(75, 18);
+        if (auto* b = qobject_cast<QToolButton*>(toolBar_->widgetForAction(a))) {
+            b->setFixedSize(75, 18);
+            b->setFocusPolicy(Qt::TabFocus);   // Tab reaches every button, Space presses it
+        }
     }
 
     list_ = new QTableWidget(0, 4, this);
@@ -105,16 +117,22 @@ void LoggerViewer::build() {
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setWordWrap(false);
-    connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int, int) { chooseSet(list_->currentRow()); });
+    // A double-click or Enter on a row shows its set.
+    connect(list_, &QTableWidget::activated, this, [this] { chooseSet(list_->currentRow()); });
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
     scrollBar_->setGeometry(302, 568, 590, 16);
     scrollBar_->setEnabled(false);
+    scrollBar_->setFocusPolicy(Qt::TabFocus);   // the arrow keys move a zoomed graph
     scrollBar_->setToolTip(QStringLiteral("Moves the zoomed graph along the run"));
     connect(scrollBar_, &QScrollBar::actionTriggered, this, &LoggerViewer::onScrollAction);
 
-    // The graph's own commands, outside the toolbar.
+    // Every command of the window with its keys: the toolbar's, then the
+    // graph's own. The right button and the menu key open it on the graph,
+    // F10 under the toolbar.
     graphMenu_ = new QMenu(this);
+    graphMenu_->addActions(toolBar_->actions());
+    graphMenu_->addSeparator();
     exportAction_ = graphMenu_->addAction(QStringLiteral("Export Graph &Image..."));
     exportAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
     exportAction_->setShortcutVisibleInContextMenu(true);
@@ -129,6 +147,11 @@ void LoggerViewer::build() {
     statsAction_->setEnabled(false);
     connect(statsAction_, &QAction::triggered, this, &LoggerViewer::showStatistics);
     addAction(statsAction_);
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this,
+            [this] { graphMenu_->popup(mapToGlobal(toolBar_->geometry().bottomLeft() + QPoint(0, 1))); });
+    addAction(menuKey);
 }
 
 void LoggerViewer::showStatistics() {
@@ -137,6 +160,8 @@ void LoggerViewer::showStatistics() {
         stats_ = new StatsWindow(this);
         stats_->setAttribute(Qt::WA_DeleteOnClose);
         stats_->setWindowTitle(QStringLiteral("Statistics of the shown run"));
+        refreshStatistics();
+        kv::placeBeside(stats_, this);
     }
     refreshStatistics();
     stats_->show();
@@ -180,7 +205,7 @@ void LoggerViewer::appendOpenedRun() {
 void LoggerViewer::render() {
     const bool firstShown = !painted_;
     painted_ = true;
-    if (image_.size() != size()) image_ = QImage(size(), QImage::Format_RGB32);
+    if (!isDeviceImage(image_, size(), devicePixelRatioF())) image_ = deviceImage(size(), devicePixelRatioF());
     const Frame f = prepareFrame(*tables_, nav_, plot_, shown_->run, shown_->start, shown_->yGain, shown_->yOffset,
                                  loaded());
     if (f.loaded && !f.wholeRun) {
@@ -211,10 +236,10 @@ void LoggerViewer::requestPaint() {
     update();
 }
 
-void LoggerViewer::paintEvent(QPaintEvent*) {
-    if (paintPending_ || image_.size() != size()) render();
+void LoggerViewer::paintEvent(QPaintEvent* e) {
+    if (paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF())) render();
     QPainter p(this);
-    p.drawImage(0, 0, image_);
+    copyToWidget(p, image_, e->region());
 }
 
 // Commands.
@@ -290,7 +315,7 @@ QRect LoggerViewer::graphArea() const {
 
 GraphPicture LoggerViewer::picture() {
     // What the window is about to show, should a paint be pending.
-    if (paintPending_ || image_.size() != size()) render();
+    if (paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF())) render();
     return GraphPicture{size(), graphArea(), QColor::fromRgb(kBackground), [this](const GraphCanvas& c) {
                             const Frame f = prepareFrame(*tables_, nav_, plot_, shown_->run, shown_->start,
                                                          shown_->yGain, shown_->yOffset, loaded());
@@ -358,6 +383,7 @@ void LoggerViewer::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void LoggerViewer::contextMenuEvent(QContextMenuEvent* e) {
+    if (e->reason() == QContextMenuEvent::Keyboard) return graphMenu_->popup(mapToGlobal(graphArea().center()));
     if (!graphArea().contains(e->pos())) return QWidget::contextMenuEvent(e);
     graphMenu_->popup(e->globalPos());
 }

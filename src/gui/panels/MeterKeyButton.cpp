@@ -1,5 +1,6 @@
 #include "gui/panels/MeterKeyButton.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -11,27 +12,48 @@
 MeterKeyButton::MeterKeyButton(const kv::MeterKey& key, QWidget* parent) : QAbstractButton(parent), key_(key) {
     setObjectName(key.name);
     setGeometry(key.x, key.y, key.width, key.height);
-    setToolTip(key.tip);
+    const QString tip = QString::fromUtf8(key.tip);
+    setToolTip(tip);
+    // A screen reader names the key by what it does on the meter.
+    setAccessibleName(tip.section(QStringLiteral(" ("), 0, 0));
+    setAccessibleDescription(key.doubleClick ? QStringLiteral("Presses the meter's key; a double-click or Shift+Space "
+                                                              "gives its second function")
+                                             : QStringLiteral("Presses the meter's key"));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    image_ = QPixmap(key.imageWidth, key.imageHeight);
-    image_.fill(Qt::transparent);
-    QSvgRenderer svg(QStringLiteral(":/artwork/keys/%1").arg(key.image));
-    QPainter p(&image_);
-    svg.render(&p, QRectF(0, 0, key.imageWidth, key.imageHeight));
+}
+
+const QPixmap& MeterKeyButton::image() {
+    // Drawn from its vectors at the screen's pixel density.
+    const qreal ratio = devicePixelRatioF();
+    if (image_.isNull() || image_.devicePixelRatio() != ratio) {
+        image_ = QPixmap(QSize(key_.imageWidth, key_.imageHeight) * ratio);
+        image_.setDevicePixelRatio(ratio);
+        image_.fill(Qt::transparent);
+        QSvgRenderer svg(QStringLiteral(":/artwork/keys/%1").arg(key_.image));
+        QPainter p(&image_);
+        svg.render(&p, QRectF(0, 0, key_.imageWidth, key_.imageHeight));
+    }
+    return image_;
 }
 
 void MeterKeyButton::paintEvent(QPaintEvent*) {
     // The same picture in every state, copied from its top-left corner.
     QPainter p(this);
-    p.drawPixmap(0, 0, image_);
+    p.drawPixmap(0, 0, image());
     if (hasFocus()) {
         QStyleOptionFocusRect o;
         o.initFrom(this);
         o.rect = rect().adjusted(1, 1, -1, -1);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &o, &p, this);
     }
+}
+
+void MeterKeyButton::keyPressEvent(QKeyEvent* e) {
+    QAbstractButton::keyPressEvent(e);   // Space presses the key
+    // Shift+Space: the second function, as a double-click gives it.
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::ShiftModifier && !e->isAutoRepeat()) emit doubleClicked();
 }
 
 void MeterKeyButton::mouseDoubleClickEvent(QMouseEvent* e) {

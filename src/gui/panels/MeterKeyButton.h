@@ -1,7 +1,8 @@
 #pragma once
 // One key of the meter picture: draws its key image and reports presses. It
 // sends nothing itself and nothing when it is merely repainted: the panel
-// sends the key's command once for every press.
+// sends the key's command once for every press. From the keyboard, Space
+// presses it and Shift+Space is its double-click.
 #include <QAbstractButton>
 #include <QPixmap>
 
@@ -19,9 +20,12 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
+    const QPixmap& image();
+
     const kv::MeterKey& key_;
     QPixmap image_;
 };

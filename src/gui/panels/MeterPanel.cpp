@@ -1,5 +1,6 @@
 #include "gui/panels/MeterPanel.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
@@ -21,13 +22,9 @@ class MeterFace : public QWidget {
 public:
     MeterFace(const MeterSession& session, QWidget* parent) : QWidget(parent), session_(session) {
         setAttribute(Qt::WA_OpaquePaintEvent);
-        QPixmap picture(kv::kMeterPictureW, kv::kMeterPictureH);
-        picture.fill(rgb(kv::kPanelBackground));
-        QSvgRenderer svg(QStringLiteral(":/artwork/meter.svg"));
-        QPainter p(&picture);
-        svg.render(&p, QRectF(0, 0, kv::kMeterPictureW, kv::kMeterPictureH));
-        p.end();
-        pattern_ = QBrush(picture);
+        setAccessibleName(QStringLiteral("Meter display"));
+        setAccessibleDescription(QStringLiteral("The meter's display as the meter shows it: its readings, unit and "
+                                                "labels; OFFLINE while the meter is silent"));
         using kv::MeterFont;
         fonts_[int(MeterFont::A)] = kv::panelFont("Arial", 44, 700, 7);
         fonts_[int(MeterFont::B)] = kv::panelFont("Arial", -10, 100, 4);
@@ -38,10 +35,10 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* e) override {
         const kv::Model& m = session_.model();
         QPainter p(this);
-        p.fillRect(rect(), pattern_);
+        drawPicture(p, e->region());
         p.fillRect(kv::kDisplayX, kv::kDisplayY, kv::kDisplayW, kv::kDisplayH, rgb(kv::displayColour(m.meter)));
         if (height() > kv::kMeterFaceBottom)
             p.fillRect(0, kv::kMeterFaceBottom, width(), height() - kv::kMeterFaceBottom, rgb(kv::kPanelBackground));
@@ -54,8 +51,38 @@ protected:
     }
 
 private:
+    // The picture tiled from the top-left corner over `region`, copied block
+    // by block: a frame repaints the display window alone, in one copy.
+    void drawPicture(QPainter& p, const QRegion& region) {
+        const QPixmap& pic = picture();
+        const qreal ratio = pic.devicePixelRatio();
+        const int w = kv::kMeterPictureW, h = kv::kMeterPictureH;
+        for (const QRect& r : region)
+            for (int ty = r.top() / h * h; ty <= r.bottom(); ty += h)
+                for (int tx = r.left() / w * w; tx <= r.right(); tx += w) {
+                    const QRect part = r & QRect(tx, ty, w, h);
+                    p.drawPixmap(QRectF(part), pic,
+                                 QRectF(QPointF(part.topLeft() - QPoint(tx, ty)) * ratio, QSizeF(part.size()) * ratio));
+                }
+    }
+
+    // The meter's picture as a tile, drawn from its vectors at the screen's
+    // pixel density (again when the window moves to a screen of another).
+    const QPixmap& picture() {
+        const qreal ratio = devicePixelRatioF();
+        if (picture_.isNull() || picture_.devicePixelRatio() != ratio) {
+            picture_ = QPixmap(QSize(kv::kMeterPictureW, kv::kMeterPictureH) * ratio);
+            picture_.setDevicePixelRatio(ratio);
+            picture_.fill(rgb(kv::kPanelBackground));
+            QSvgRenderer svg(QStringLiteral(":/artwork/meter.svg"));
+            QPainter p(&picture_);
+            svg.render(&p, QRectF(0, 0, kv::kMeterPictureW, kv::kMeterPictureH));
+        }
+        return picture_;
+    }
+
     const MeterSession& session_;
-    QBrush pattern_;
+    QPixmap picture_;
     std::array<QFont, 6> fonts_;
 };
 

@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "gui/Fonts.h"
+
 namespace kv {
 
 QFont panelFont(const QString& face, int height, int weight, int averageWidth) {
-    QFont f(face);
-    f.setStyleHint(QFont::SansSerif);
+    QFont f = faceFont(face);
     // The light weights name faces that have no thin cut where the panels
     // were drawn, so they showed at regular weight; a thin cut that fontconfig
     // may find here would make the fields look disabled.

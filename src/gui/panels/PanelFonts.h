@@ -1,5 +1,5 @@
 #pragma once
-// Fonts of the panels, made by face name and pixel height as the panels were
+// Fonts of the panels, made by face name (mapped as kv::faceFont does) and pixel height as the panels were
 // designed: a negative height is the character height, a positive one the cell
 // height (ascent + descent); a width, when given, is the average character
 // width, reached by stretching the face.

@@ -1,5 +1,6 @@
 #include "gui/panels/PanelKeyFilter.h"
 
+#include <QAbstractItemView>
 #include <QChildEvent>
 #include <QEvent>
 #include <QKeyEvent>
@@ -25,7 +26,9 @@ protected:
             return QObject::eventFilter(obj, e);
         if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
             const int key = static_cast<QKeyEvent*>(e)->key();
-            if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // A list takes Enter for its own: it opens the row it is on.
+            const bool list = qobject_cast<QAbstractItemView*>(obj) && key != Qt::Key_Escape;
+            if (!list && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
                 e->accept();
                 return e->type() == QEvent::KeyPress;
             }

@@ -1,6 +1,7 @@
 #pragma once
 // Keeps Enter and Esc from pressing a default button or closing the embedded
-// panels, the logger viewer and the run settings dialog.
+// panels, the logger viewer and the run settings dialog. A list keeps Enter,
+// which opens its row.
 class QWidget;
 
 namespace kv {

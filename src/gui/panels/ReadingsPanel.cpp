@@ -35,11 +35,27 @@ void setFieldText(QLineEdit* e, const QString& text) {
 
 }  // namespace
 
+// One alarm indicator: a square in one colour, repainted alone when it changes.
+class AlarmIndicator : public QWidget {
+public:
+    explicit AlarmIndicator(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+    void setColour(const QColor& c) {
+        if (c == colour_) return;
+        colour_ = c;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour_); }
+
+private:
+    QColor colour_ = kIdle;
+};
+
 ReadingsPanel::ReadingsPanel(MeterSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     hide();
     kv::applyPanelColours(this);
     phase_.fill(1);
-    shown_.fill(kBackground);
 
     const QFont labelFont = kv::panelFont("black ROMAN", -14, 100, 8);
     const QFont captionFont = kv::panelFont("Arial", -14, 500);
@@ -94,6 +110,13 @@ ReadingsPanel::ReadingsPanel(MeterSession& session, QWidget* parent) : QWidget(p
             });
             (high ? hiFields_ : loFields_)[q] = e;
             (high ? hiSpins_ : loSpins_)[q] = s;
+
+            auto* light = new AlarmIndicator(this);
+            light->setGeometry(indicatorRect(q, high));
+            light->setAccessibleName(QStringLiteral("%1 %2 alarm").arg(kNames[q], high ? "high" : "low"));
+            light->setAccessibleDescription(QStringLiteral("Blinks red while the %1 reading is %2 its %3 limit")
+                                                .arg(kNames[q], high ? "above" : "below", high ? "high" : "low"));
+            indicators_[2 * q + (high ? 0 : 1)] = light;
         }
     }
     kv::installPanelKeyFilter(this);
@@ -102,9 +125,10 @@ ReadingsPanel::ReadingsPanel(MeterSession& session, QWidget* parent) : QWidget(p
     connect(&session_, &MeterSession::frameAccepted, this, &ReadingsPanel::refreshDisplay);
     connect(&session_, &MeterSession::runRestored, this, &ReadingsPanel::refreshDisplay);
     connect(&session_, &MeterSession::limitsChanged, this, &ReadingsPanel::refreshDisplay);
-    connect(&session_, &MeterSession::alarmsChanged, this, qOverload<>(&QWidget::update));
-    connect(&session_, &MeterSession::offlineChanged, this, qOverload<>(&QWidget::update));
+    connect(&session_, &MeterSession::alarmsChanged, this, &ReadingsPanel::refreshIndicators);
+    connect(&session_, &MeterSession::offlineChanged, this, &ReadingsPanel::refreshIndicators);
     refreshDisplay();
+    refreshIndicators();
 }
 
 QRect ReadingsPanel::indicatorRect(int q, bool high) { return QRect(high ? 378 : 485, 3 + 30 * q, 15, 15); }
@@ -124,8 +148,7 @@ void ReadingsPanel::refreshDisplay() {
     refreshing_ = false;
 }
 
-void ReadingsPanel::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void ReadingsPanel::refreshIndicators() {
     const auto& link = session_.model().link;
     for (int q = 0; q < 5; ++q) {
         for (bool high : {true, false}) {
@@ -133,13 +156,12 @@ void ReadingsPanel::paintEvent(QPaintEvent*) {
             const bool on = (high ? link.alarmHigh : link.alarmLow)[q] != 0;
             if (!on) {
                 blink_[i].stop();
-                shown_[i] = kIdle;
+                indicators_[i]->setColour(kIdle);
             } else if (!blink_[i].isActive()) {
                 // Blank until the first tick paints it red.
-                shown_[i] = kBackground;
+                indicators_[i]->setColour(kBackground);
                 blink_[i].start(100, this);
             }
-            p.fillRect(indicatorRect(q, high), shown_[i]);
         }
     }
 }
@@ -148,9 +170,8 @@ void ReadingsPanel::timerEvent(QTimerEvent* e) {
     for (int i = 0; i < 10; ++i) {
         if (e->timerId() != blink_[i].timerId()) continue;
         // Red for one tick, background for the next.
-        shown_[i] = phase_[i] == 1 ? kAlarm : kBackground;
+        indicators_[i]->setColour(phase_[i] == 1 ? kAlarm : kBackground);
         phase_[i] = phase_[i] == 1 ? 0 : 1;
-        update(indicatorRect(i / 2, i % 2 == 0));
         return;
     }
     QWidget::timerEvent(e);

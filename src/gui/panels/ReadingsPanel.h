@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+class AlarmIndicator;
 class MeterSession;
 class UpDownArrows;
 class QLineEdit;
@@ -30,16 +31,18 @@ public:
     bool isBlinking(int q, bool high) const;
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
 
 private:
+    // Starts or stops the indicators' blinking from the alarm flags.
+    void refreshIndicators();
+
     MeterSession& session_;
     std::array<QLineEdit*, 5> maxFields_{}, minFields_{}, hiFields_{}, loFields_{};
     std::array<UpDownArrows*, 5> hiSpins_{}, loSpins_{};
     // Indicator i = 2q (high) or 2q + 1 (low).
+    std::array<AlarmIndicator*, 10> indicators_{};
     std::array<QBasicTimer, 10> blink_;
     std::array<uint8_t, 10> phase_;
-    std::array<QColor, 10> shown_;
     bool refreshing_ = false;
 };

@@ -37,20 +37,6 @@ QString askSavePath(QWidget* parent) {
     return path;
 }
 
-bool saveInteractive(QWidget* parent, const kv::Model& model, bool withText) {
-    const QString path = askSavePath(parent);
-    if (path.isEmpty()) return false;
-    QString error;
-    bool saved;
-    {
-        BusyCursor busy;
-        saved = saveRunTo(path, model, withText, &error);
-    }
-    if (saved) return true;
-    QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(), error);
-    return false;
-}
-
 QString failure(const QString& path, const QString& why) {
     return QString("The run could not be saved to \"%1\":\n%2\n\nAny earlier file at that path was left as it was.")
         .arg(QDir::toNativeSeparators(path), why);
@@ -74,8 +60,19 @@ bool saveRunTo(const QString& path, const kv::Model& model, bool withText, QStri
     return false;
 }
 
-bool saveRunInteractive(QWidget* parent, const kv::Model& model) { return saveInteractive(parent, model, true); }
-bool saveDataFileInteractive(QWidget* parent, const kv::Model& model) { return saveInteractive(parent, model, false); }
+bool saveRunInteractive(QWidget* parent, const kv::Model& model) {
+    const QString path = askSavePath(parent);
+    if (path.isEmpty()) return false;
+    QString error;
+    bool saved;
+    {
+        BusyCursor busy;
+        saved = saveRunTo(path, model, true, &error);
+    }
+    if (saved) return true;
+    QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(), error);
+    return false;
+}
 
 kv::ReadResult openRunFile(MeterSession& session, const QString& path) {
     BusyCursor busy;

@@ -14,9 +14,7 @@ namespace kv { struct Model; }
 // data file and the text table beside it, and tells the user about a failure.
 // Returns false when the dialog was cancelled or the files could not be written.
 bool saveRunInteractive(QWidget* parent, const kv::Model& model);
-// The document's own Save (Ctrl+S): the same dialog, the data file alone.
-bool saveDataFileInteractive(QWidget* parent, const kv::Model& model);
-// Open (Ctrl+O): asks for a data file and has the session read it into the
+// The document's Open (File, Open file...): asks for a data file and has the session read it into the
 // logged run. Returns false when cancelled or refused (the refusal is shown).
 bool openDataFileInteractive(QWidget* parent, MeterSession& session);
 

@@ -5,6 +5,8 @@
 #include <QTransform>
 #include <algorithm>
 
+#include "gui/Fonts.h"
+
 namespace {
 
 // Trace pens are darker than the screen's colours: they print on white paper.
@@ -43,8 +45,7 @@ void drawPageText(QPainter& p, const kv::PageText& t) {
 }  // namespace
 
 QFont reportFont(kv::PageFont which) {
-    QFont f(QStringLiteral("Arial"));
-    f.setStyleHint(QFont::SansSerif);
+    QFont f = kv::faceFont(QStringLiteral("Arial"));
     f.setWeight(QFont::Thin);
     f.setPixelSize(which == kv::PageFont::Title ? 40 : 15);
     // Metrics must scale with the page, not snap to the pixels of the unit grid.

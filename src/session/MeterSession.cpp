@@ -126,6 +126,9 @@ void MeterSession::onPortEvent(int code) {
 
 void MeterSession::onSampleTick() {
     const Shown before = shown();
+    // Outside a run a tick commits nothing: the timer rests until Run arms it
+    // again, so an idle program does not wake for it.
+    if (!model_->link.runInProgress) return sampleTimer_.stop();
     if (!kv::sampleTick(*model_)) return;
     // Into the journal before anything shows it.
     if (journal_->isOpen() && !journal_->adopted() && !journal_->append(*model_))

@@ -40,5 +40,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # The Qt runtime packages follow from the programs' libraries (dpkg-shlibdeps):
 # libqt6gui6 brings the xcb platform plugin and libqt6svg6 the SVG icon plugins.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+# The faces the program's pictures name are mapped to Liberation Sans and
+# Liberation Mono (src/gui/Fonts.cpp): the package needs them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 include(CPack)

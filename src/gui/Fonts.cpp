@@ -1,8 +1,10 @@
 #include "gui/Fonts.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace kv {
@@ -56,6 +58,22 @@ QFont faceFont(const QString& face, int pixelSize) {
     if (m.stretch != 100) f.setStretch(m.stretch);
     if (pixelSize > 0) f.setPixelSize(pixelSize);
     return f;
+}
+
+QByteArray mappedSvg(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QString svg = QString::fromUtf8(f.readAll());
+    static const QRegularExpression family(QStringLiteral("font-family=\"([^\"]*)\""));
+    QString out;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& m : family.globalMatch(svg)) {
+        out += QStringView(svg).mid(from, m.capturedStart() - from);
+        out += QStringLiteral("font-family=\"%1\"").arg(mapFace(m.captured(1)).family);
+        from = m.capturedEnd();
+    }
+    out += QStringView(svg).mid(from);
+    return out.toUtf8();
 }
 
 void settleSystemFont() {

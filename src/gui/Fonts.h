@@ -21,6 +21,10 @@ MappedFace mapFace(const QString& face);
 // A font of `face`, mapped, `pixelSize` pixels high (none: the default size).
 QFont faceFont(const QString& face, int pixelSize = 0);
 
+// An SVG of our artwork with the faces its texts name mapped as faceFont()
+// maps them (Qt's SVG renderer would take a list of faces for one name).
+QByteArray mappedSvg(const QString& path);
+
 // The menus and dialogs use the system's font, unless the system's sans-serif
 // turns out a fixed-pitch face: fontconfig's answer on a system with only
 // fonts-liberation, whose rules never reach Liberation Sans for it. Then it is

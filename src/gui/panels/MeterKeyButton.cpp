@@ -8,6 +8,7 @@
 #include <QSvgRenderer>
 
 #include "core/panels/MeterKeys.h"
+#include "gui/Fonts.h"
 
 MeterKeyButton::MeterKeyButton(const kv::MeterKey& key, QWidget* parent) : QAbstractButton(parent), key_(key) {
     setObjectName(key.name);
@@ -31,7 +32,7 @@ const QPixmap& MeterKeyButton::image() {
         image_ = QPixmap(QSize(key_.imageWidth, key_.imageHeight) * ratio);
         image_.setDevicePixelRatio(ratio);
         image_.fill(Qt::transparent);
-        QSvgRenderer svg(QStringLiteral(":/artwork/keys/%1").arg(key_.image));
+        QSvgRenderer svg(kv::mappedSvg(QStringLiteral(":/artwork/keys/%1").arg(key_.image)));
         QPainter p(&image_);
         svg.render(&p, QRectF(0, 0, key_.imageWidth, key_.imageHeight));
     }

@@ -8,6 +8,7 @@
 #include "gui/panels/MeterKeyButton.h"
 #include "core/panels/MeterFace.h"
 #include "core/panels/MeterKeys.h"
+#include "gui/Fonts.h"
 #include "gui/panels/PanelFonts.h"
 #include "gui/panels/PanelKeyFilter.h"
 #include "session/MeterSession.h"
@@ -74,7 +75,7 @@ private:
             picture_ = QPixmap(QSize(kv::kMeterPictureW, kv::kMeterPictureH) * ratio);
             picture_.setDevicePixelRatio(ratio);
             picture_.fill(rgb(kv::kPanelBackground));
-            QSvgRenderer svg(QStringLiteral(":/artwork/meter.svg"));
+            QSvgRenderer svg(kv::mappedSvg(QStringLiteral(":/artwork/meter.svg")));
             QPainter p(&picture_);
             svg.render(&p, QRectF(0, 0, kv::kMeterPictureW, kv::kMeterPictureH));
         }

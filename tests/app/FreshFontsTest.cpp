@@ -48,6 +48,15 @@ INSTANTIATE_TEST_SUITE_P(Faces, FreshFonts,
                              return name;
                          });
 
+// The artwork's texts ask for the face the program maps Arial to.
+TEST(FreshFontsArtwork, TextsNameTheMappedFace) {
+    for (const char* svg : {":/artwork/meter.svg", ":/artwork/keys/key_units.svg"}) {
+        const QString text = QString::fromUtf8(kv::mappedSvg(svg));
+        EXPECT_GT(text.count("font-family=\"Liberation Sans\""), 0) << svg;
+        EXPECT_EQ(text.count("font-family="), text.count("font-family=\"Liberation Sans\"")) << svg;
+    }
+}
+
 // Whether QLineEdit shows `text` without scrolling: its rule, the text's
 // width with the cursor and the font's overhangs within the contents.
 bool showsWhole(const QLineEdit* e, const QString& text) {

@@ -354,7 +354,7 @@ TEST(PlotSurfaces, VectorLinesCoverTheRastersPixels) {
         vector.fill(Qt::black);
         {
             RasterSurface s(raster, rect);
-            r.draw(s);
+            r.draw(*s);
         }
         {
             QPainter p(&vector);

@@ -108,15 +108,15 @@ TEST_P(Scaled, InvertingTwiceRestores) {
     Buffer b(80, 80, GetParam().ratio);
     for (size_t i = 0; i < b.px.size(); ++i) b.px[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
     const std::vector<uint32_t> before = b.px;
-    invertDottedVLine(b.canvas(), 7, 0, 40);
+    scaledInvertDottedVLine(b.canvas(), 7, 0, 40);
     xorDottedVLine(b.canvas(), 9, 3, 35, 0x00123456u, 1, 2);
-    invertDragFrame(b.canvas(), 3, 5, 30, 33);
-    invertDragFrame(b.canvas(), 6, 6, 8, 9);   // narrower than two borders
+    scaledInvertDragFrame(b.canvas(), 3, 5, 30, 33);
+    scaledInvertDragFrame(b.canvas(), 6, 6, 8, 9);   // narrower than two borders
     EXPECT_NE(b.px, before);
-    invertDragFrame(b.canvas(), 6, 6, 8, 9);
-    invertDragFrame(b.canvas(), 3, 5, 30, 33);
+    scaledInvertDragFrame(b.canvas(), 6, 6, 8, 9);
+    scaledInvertDragFrame(b.canvas(), 3, 5, 30, 33);
     xorDottedVLine(b.canvas(), 9, 3, 35, 0x00123456u, 1, 2);
-    invertDottedVLine(b.canvas(), 7, 0, 40);
+    scaledInvertDottedVLine(b.canvas(), 7, 0, 40);
     EXPECT_EQ(b.px, before);
 }
 
@@ -125,8 +125,8 @@ TEST_P(Scaled, InvertingTwiceRestores) {
 TEST_P(Scaled, LinesKeepOneThickness) {
     Buffer b(80, 80, GetParam().ratio);
     const Canvas c = b.canvas();
-    drawSegment(c, 1, 2, 30, 2, Buffer::kOn);
-    drawSegment(c, 3, 5, 3, 30, Buffer::kOn);
+    scaledSegment(c, 1, 2, 30, 2, Buffer::kOn);
+    scaledSegment(c, 3, 5, 3, 30, Buffer::kOn);
     const int t = c.lineWidth();
     for (long x = c.dev(1); x < c.dev(30); ++x) {
         int n = 0;
@@ -146,7 +146,7 @@ TEST_P(Scaled, LinesKeepOneThickness) {
 TEST_P(Scaled, DotsAllOfOneLength) {
     Buffer b(120, 4, GetParam().ratio);
     const Canvas c = b.canvas();
-    dottedHLine(c, 0, 0, 70, Buffer::kOn);
+    scaledDottedHLine(c, 0, 0, 70, Buffer::kOn);
     const std::string row = b.row(0).substr(0, static_cast<size_t>(c.dev(70)));
     const std::string dot(static_cast<size_t>(kDotOn * c.lineWidth()), '#');
     const std::string gap(static_cast<size_t>((kDotPeriod - kDotOn) * c.lineWidth()), '.');
@@ -159,7 +159,7 @@ TEST_P(Scaled, DotsAllOfOneLength) {
 TEST_P(Scaled, DragFrameIsOneLineWideAndHalftoned) {
     Buffer b(80, 80, GetParam().ratio);
     const Canvas c = b.canvas();
-    invertDragFrame(c, 4, 4, 30, 20);
+    scaledInvertDragFrame(c, 4, 4, 30, 20);
     const long t = c.lineWidth(), l = c.dev(4), r = c.dev(30), tp = c.dev(4), bt = c.dev(20);
     const long border = (r - l) * (bt - tp) - (r - l - 2 * t) * (bt - tp - 2 * t);
     const int white = b.count(0xFFFFFFFFu);

@@ -62,7 +62,6 @@ long Canvas::dev(long v) const {
 int Canvas::lineWidth() const { return ratio <= 1.0 ? 1 : std::max(1, static_cast<int>(std::lround(ratio))); }
 
 void fillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color) {
-    if (c.scaled()) return fillDevice(c, c.dev(x), c.dev(y), c.dev(static_cast<long>(x) + w), c.dev(static_cast<long>(y) + h), color);
     const int x0 = std::max(x, 0), x1 = std::min(x + w, c.width);
     const int y0 = std::max(y, 0), y1 = std::min(y + h, c.height);
     if (x0 >= x1 || y0 >= y1) return;
@@ -70,19 +69,6 @@ void fillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color) {
 }
 
 void drawSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color) {
-    if (c.scaled()) {
-        // The 1-pixel rule at device resolution, once for every device pixel
-        // of a line's thickness: a square brush of lineWidth() pixels.
-        if (x0 == x1 && y0 == y1) return;
-        const int t = c.lineWidth();
-        const int ax = static_cast<int>(c.dev(x0)), ay = static_cast<int>(c.dev(y0));
-        const int bx = static_cast<int>(c.dev(x1)), by = static_cast<int>(c.dev(y1));
-        Canvas d = c;
-        d.ratio = 1.0;
-        for (int oy = 0; oy < t; ++oy)
-            for (int ox = 0; ox < t; ++ox) drawSegment(d, ax + ox, ay + oy, bx + ox, by + oy, color);
-        return;
-    }
     const long dx = static_cast<long>(x1) - x0, dy = static_cast<long>(y1) - y0;
     if (dx == 0 && dy == 0) return;
     const long w = c.width, h = c.height;
@@ -161,7 +147,6 @@ void drawPolyline(const Canvas& c, const int* xs, const int* ys, int count, uint
 }
 
 void dottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color) {
-    if (c.scaled()) return dots(c, true, x, yFrom, yTo, kDotOn, kDotPeriod, [color](uint32_t& p) { p = color; });
     if (x < 0 || x >= c.width || yFrom == yTo) return;
     const int dir = yTo > yFrom ? 1 : -1;
     for (long y = yFrom, k = 0; y != yTo; y += dir, ++k)
@@ -169,7 +154,6 @@ void dottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color) {
 }
 
 void dottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color) {
-    if (c.scaled()) return dots(c, false, y, xFrom, xTo, kDotOn, kDotPeriod, [color](uint32_t& p) { p = color; });
     if (y < 0 || y >= c.height || xFrom == xTo) return;
     const int dir = xTo > xFrom ? 1 : -1;
     uint32_t* r = c.row(y);
@@ -177,38 +161,8 @@ void dottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color) {
         if (x >= 0 && x < c.width && dotOn(k)) r[x] = color;
 }
 
-void invertDottedVLine(const Canvas& c, int x, int yFrom, int yTo) {
-    xorDottedVLine(c, x, yFrom, yTo, kInvert, kDotOn, kDotPeriod);
-}
-
-void xorDottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t mask, int on, int period) {
-    dots(c, true, x, yFrom, yTo, on, period, [mask](uint32_t& p) { p ^= mask; });
-}
-
 void invertDragFrame(const Canvas& c, int left, int top, int right, int bottom) {
     if (right <= left || bottom <= top) return;
-    if (c.scaled()) {
-        // A border lineWidth() device pixels wide, its halftone in cells of
-        // that size; every pixel of it is flipped once.
-        const long t = c.lineWidth();
-        const long l = c.dev(left), r = c.dev(right), tp = c.dev(top), b = c.dev(bottom);
-        const auto flipRow = [&](long y, long x0, long x1) {
-            x0 = std::max(x0, 0L);
-            x1 = std::min(x1, static_cast<long>(c.width));
-            uint32_t* row = c.row(static_cast<int>(y));
-            for (long x = x0; x < x1; ++x)
-                if (((x / t + y / t) & 1) == 0) row[x] ^= kInvert;
-        };
-        for (long y = std::max(tp, 0L); y < std::min(b, static_cast<long>(c.height)); ++y) {
-            if (y < tp + t || y >= b - t) {
-                flipRow(y, l, r);
-            } else {
-                flipRow(y, l, std::min(l + t, r));
-                flipRow(y, std::max(r - t, l + t), r);
-            }
-        }
-        return;
-    }
     auto flip = [&](int x, int y) {
         if (x >= 0 && x < c.width && y >= 0 && y < c.height && ((x + y) & 1) == 0)
             c.row(y)[x] ^= kInvert;
@@ -219,6 +173,69 @@ void invertDragFrame(const Canvas& c, int left, int top, int right, int bottom) 
     for (int y = top + 1; y < bottom - 1; ++y) {
         flip(left, y);
         if (right - 1 > left) flip(right - 1, y);
+    }
+}
+
+// Logical positions at the canvas's ratio.
+
+void scaledFillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color) {
+    fillDevice(c, c.dev(x), c.dev(y), c.dev(static_cast<long>(x) + w), c.dev(static_cast<long>(y) + h), color);
+}
+
+void scaledSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color) {
+    if (!c.scaled()) return drawSegment(c, x0, y0, x1, y1, color);
+    // The 1-pixel rule at device resolution, once for every device pixel of
+    // a line's thickness: a square brush of lineWidth() pixels.
+    if (x0 == x1 && y0 == y1) return;
+    const int t = c.lineWidth();
+    const int ax = static_cast<int>(c.dev(x0)), ay = static_cast<int>(c.dev(y0));
+    const int bx = static_cast<int>(c.dev(x1)), by = static_cast<int>(c.dev(y1));
+    for (int oy = 0; oy < t; ++oy)
+        for (int ox = 0; ox < t; ++ox) drawSegment(c, ax + ox, ay + oy, bx + ox, by + oy, color);
+}
+
+void scaledPolyline(const Canvas& c, const int* xs, const int* ys, int count, uint32_t color) {
+    if (!c.scaled()) return drawPolyline(c, xs, ys, count, color);
+    for (int i = 1; i < count; ++i) scaledSegment(c, xs[i - 1], ys[i - 1], xs[i], ys[i], color);
+}
+
+void scaledDottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color) {
+    dots(c, true, x, yFrom, yTo, kDotOn, kDotPeriod, [color](uint32_t& p) { p = color; });
+}
+
+void scaledDottedHLine(const Canvas& c, int y, int xFrom, int xTo, uint32_t color) {
+    dots(c, false, y, xFrom, xTo, kDotOn, kDotPeriod, [color](uint32_t& p) { p = color; });
+}
+
+void scaledInvertDottedVLine(const Canvas& c, int x, int yFrom, int yTo) {
+    xorDottedVLine(c, x, yFrom, yTo, kInvert, kDotOn, kDotPeriod);
+}
+
+void xorDottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t mask, int on, int period) {
+    dots(c, true, x, yFrom, yTo, on, period, [mask](uint32_t& p) { p ^= mask; });
+}
+
+void scaledInvertDragFrame(const Canvas& c, int left, int top, int right, int bottom) {
+    if (!c.scaled()) return invertDragFrame(c, left, top, right, bottom);
+    if (right <= left || bottom <= top) return;
+    // A border lineWidth() device pixels wide, its halftone in cells of that
+    // size; every pixel of it is flipped once.
+    const long t = c.lineWidth();
+    const long l = c.dev(left), r = c.dev(right), tp = c.dev(top), b = c.dev(bottom);
+    const auto flipRow = [&](long y, long x0, long x1) {
+        x0 = std::max(x0, 0L);
+        x1 = std::min(x1, static_cast<long>(c.width));
+        uint32_t* row = c.row(static_cast<int>(y));
+        for (long x = x0; x < x1; ++x)
+            if (((x / t + y / t) & 1) == 0) row[x] ^= kInvert;
+    };
+    for (long y = std::max(tp, 0L); y < std::min(b, static_cast<long>(c.height)); ++y) {
+        if (y < tp + t || y >= b - t) {
+            flipRow(y, l, r);
+        } else {
+            flipRow(y, l, std::min(l + t, r));
+            flipRow(y, std::max(r - t, l + t), r);
+        }
     }
 }
 

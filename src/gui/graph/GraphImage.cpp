@@ -55,7 +55,11 @@ std::optional<ImageFormat> imageFormatOf(const QString& path) {
 }
 
 std::unique_ptr<PlotSurface> GraphCanvas::plotSurface(const QRect& rect) const {
-    if (pixels_) return std::make_unique<RasterSurface>(*pixels_, rect);
+    if (pixels_) {
+        const kv::Canvas c = canvasOf(*pixels_, rect);
+        if (c.scaled()) return std::make_unique<RasterSurface::Lines<true>>(c);
+        return std::make_unique<RasterSurface::Lines<false>>(c);
+    }
     return std::make_unique<VectorSurface>(painter_, rect);
 }
 

@@ -179,7 +179,7 @@ void LiveGraphView::renderGraph() {
         QPainter p(&back_);
         // The plot goes straight into its part of the back buffer.
         RasterSurface plot(back_, f.plot ? QRect(geo.plotLeft, geo.plotTop, geo.W, geo.H) : QRect());
-        drawGraph(p, plot, geo, f);
+        drawGraph(p, *plot, geo, f);
     }
 
     // A rubber band still being dragged stays on screen across repaints.
@@ -352,13 +352,13 @@ void LiveGraphView::onScrollValue(int value) {
 
 void LiveGraphView::invertCursorLine(int x) {
     const kv::PlotGeometry geo = plotGeometry();
-    kv::invertDottedVLine(canvasOf(back_), x, geo.plotTop, geo.plotBottom);
+    kv::scaledInvertDottedVLine(canvasOf(back_), x, geo.plotTop, geo.plotBottom);
     showOverlay(QRect(x, geo.plotTop, 1, geo.plotBottom - geo.plotTop));
 }
 
 void LiveGraphView::invertBand(const kv::IRect& r) {
     if (r.empty()) return;
-    kv::invertDragFrame(canvasOf(back_), r.left, r.top, r.right, r.bottom);
+    kv::scaledInvertDragFrame(canvasOf(back_), r.left, r.top, r.right, r.bottom);
     showOverlay(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
 }
 

@@ -38,36 +38,56 @@ kv::Canvas canvasOf(QImage& img) {
 
 // Raster: the core's rasteriser on the rectangle's part of the image.
 
-RasterSurface::RasterSurface(QImage& img, const QRect& rect) {
-    if (rect.isEmpty()) return;   // nothing to draw on
+kv::Canvas canvasOf(QImage& img, const QRect& rect) {
+    if (rect.isEmpty()) return {};   // nothing to draw on
     const kv::Canvas whole = canvasOf(img);
-    // The rectangle in the image's device pixels; positions inside stay logical.
     const QRect dev = QRect(QPoint(static_cast<int>(whole.dev(rect.left())), static_cast<int>(whole.dev(rect.top()))),
                             QPoint(static_cast<int>(whole.dev(rect.left() + rect.width())) - 1,
                                    static_cast<int>(whole.dev(rect.top() + rect.height())) - 1)) &
                       img.rect();
     Q_ASSERT(whole.scaled() || dev.size() == rect.size());
-    if (dev.isEmpty()) return;
-    c_ = kv::Canvas{whole.row(dev.top()) + dev.left(), whole.stride, dev.width(), dev.height(), whole.ratio};
+    if (dev.isEmpty()) return {};
+    return kv::Canvas{whole.row(dev.top()) + dev.left(), whole.stride, dev.width(), dev.height(), whole.ratio};
 }
 
-void RasterSurface::fill(int x, int y, int w, int h, uint32_t colour) { kv::fillRect(c_, x, y, w, h, colour); }
-
-void RasterSurface::segment(int x0, int y0, int x1, int y1, uint32_t colour) {
-    kv::drawSegment(c_, x0, y0, x1, y1, colour);
+RasterSurface::RasterSurface(QImage& img, const QRect& rect) : s_(Lines<false>(kv::Canvas{})) {
+    const kv::Canvas c = canvasOf(img, rect);
+    if (c.scaled()) s_.emplace<Lines<true>>(c);
+    else s_.emplace<Lines<false>>(c);
 }
 
-void RasterSurface::polyline(const int* xs, const int* ys, int count, uint32_t colour) {
-    kv::drawPolyline(c_, xs, ys, count, colour);
+template <bool Dense>
+void RasterSurface::Lines<Dense>::fill(int x, int y, int w, int h, uint32_t colour) {
+    if constexpr (Dense) kv::scaledFillRect(c_, x, y, w, h, colour);
+    else kv::fillRect(c_, x, y, w, h, colour);
 }
 
-void RasterSurface::dottedVLine(int x, int yFrom, int yTo, uint32_t colour) {
-    kv::dottedVLine(c_, x, yFrom, yTo, colour);
+template <bool Dense>
+void RasterSurface::Lines<Dense>::segment(int x0, int y0, int x1, int y1, uint32_t colour) {
+    if constexpr (Dense) kv::scaledSegment(c_, x0, y0, x1, y1, colour);
+    else kv::drawSegment(c_, x0, y0, x1, y1, colour);
 }
 
-void RasterSurface::dottedHLine(int y, int xFrom, int xTo, uint32_t colour) {
-    kv::dottedHLine(c_, y, xFrom, xTo, colour);
+template <bool Dense>
+void RasterSurface::Lines<Dense>::polyline(const int* xs, const int* ys, int count, uint32_t colour) {
+    if constexpr (Dense) kv::scaledPolyline(c_, xs, ys, count, colour);
+    else kv::drawPolyline(c_, xs, ys, count, colour);
 }
+
+template <bool Dense>
+void RasterSurface::Lines<Dense>::dottedVLine(int x, int yFrom, int yTo, uint32_t colour) {
+    if constexpr (Dense) kv::scaledDottedVLine(c_, x, yFrom, yTo, colour);
+    else kv::dottedVLine(c_, x, yFrom, yTo, colour);
+}
+
+template <bool Dense>
+void RasterSurface::Lines<Dense>::dottedHLine(int y, int xFrom, int xTo, uint32_t colour) {
+    if constexpr (Dense) kv::scaledDottedHLine(c_, y, xFrom, xTo, colour);
+    else kv::dottedHLine(c_, y, xFrom, xTo, colour);
+}
+
+template class RasterSurface::Lines<false>;
+template class RasterSurface::Lines<true>;
 
 // Vector: pixel (x, y) is the square from (x, y) to (x + 1, y + 1), so a
 // 1-pixel line runs through x + 0.5, y + 0.5.

@@ -8,6 +8,7 @@
 #include <QPolygonF>
 #include <QRect>
 #include <cstdint>
+#include <variant>
 #include <vector>
 
 #include "core/graph/Raster.h"
@@ -27,8 +28,9 @@ bool isDeviceImage(const QImage& img, const QSize& size, qreal ratio);
 void copyToWidget(QPainter& p, const QImage& img, const QRegion& region);
 
 // The pixels of a 32-bit image as the rasteriser addresses them, at the
-// image's device pixel ratio.
+// image's device pixel ratio; and those of `rect` (logical) in it.
 kv::Canvas canvasOf(QImage& img);
+kv::Canvas canvasOf(QImage& img, const QRect& rect);
 
 class PlotSurface {
 public:
@@ -45,19 +47,32 @@ public:
     virtual void flush() {}
 };
 
-// The screen's surface: the pixels of `rect` in `img` (which must hold it),
-// `rect` in the image's logical pixels.
-class RasterSurface final : public PlotSurface {
+// The screen's surface: the pixels of `rect` (in the image's logical pixels)
+// in `img` (which must hold it) through the core's rasteriser. At one device
+// pixel a logical one its lines are the rasteriser's as they are; on a denser
+// image they are one device thickness wide (kv::scaled...). The choice is
+// made once, so a plot's tens of thousands of segments pay nothing for it.
+class RasterSurface {
 public:
     RasterSurface(QImage& img, const QRect& rect);
-    void fill(int x, int y, int w, int h, uint32_t colour) override;
-    void segment(int x0, int y0, int x1, int y1, uint32_t colour) override;
-    void polyline(const int* xs, const int* ys, int count, uint32_t colour) override;
-    void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) override;
-    void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) override;
+    PlotSurface& operator*() { return std::visit([](PlotSurface& s) -> PlotSurface& { return s; }, s_); }
+
+    template <bool Dense>
+    class Lines final : public PlotSurface {
+    public:
+        explicit Lines(const kv::Canvas& c) : c_(c) {}
+        void fill(int x, int y, int w, int h, uint32_t colour) override;
+        void segment(int x0, int y0, int x1, int y1, uint32_t colour) override;
+        void polyline(const int* xs, const int* ys, int count, uint32_t colour) override;
+        void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) override;
+        void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) override;
+
+    private:
+        kv::Canvas c_;
+    };
 
 private:
-    kv::Canvas c_;
+    std::variant<Lines<false>, Lines<true>> s_;
 };
 
 // The vector surface: lines through the centres of the pixels the rasteriser

@@ -50,7 +50,7 @@ void LoggerPainter::paint(QImage& img, const Frame& f, const CoordTables& t, con
         const QSize client = img.deviceIndependentSize().toSize();
         QPainter qp(&img);
         RasterSurface s(img, QRect(QPoint(0, 0), client));
-        draw(qp, s, client, f, t, nav, Marks::Shown);
+        draw(qp, *s, client, f, t, nav, Marks::Shown);
     }
     if (nav.cursorPresent) cursorLine(img, f.plot, nav.cursorX);
 }
@@ -143,7 +143,7 @@ void LoggerPainter::cursorLine(QImage& img, const PlotRect& p, int x) {
 }
 
 void LoggerPainter::band(QImage& img, const IRect& r) {
-    invertDragFrame(canvasOf(img), r.left, r.top, r.right, r.bottom);
+    scaledInvertDragFrame(canvasOf(img), r.left, r.top, r.right, r.bottom);
 }
 
 void LoggerPainter::readout(QImage& img, const PlotRect& p, const std::array<std::string, kQuantities>& values,

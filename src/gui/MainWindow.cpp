@@ -378,6 +378,8 @@ void MainWindow::onOpen() {
     connect(logger_, &LoggerViewer::shownChanged, this, &MainWindow::updateCommandStates);
     if (std::exchange(openedUnseen_, false)) logger_->appendOpenedRun();
     logger_->show();
+    // The keyboard goes with it: Download (Ctrl+O) is the next thing to do there.
+    logger_->activateWindow();
 }
 
 void MainWindow::showStatistics() {

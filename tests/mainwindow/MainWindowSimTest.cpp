@@ -1,5 +1,8 @@
 // The desktop window against the simulated meter: the real serial code, the
 // real timers, the main window's own handlers.
+#include <QApplication>
+#include <QFile>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -9,6 +12,8 @@
 #include "e2e/SimProcess.h"
 #include "gui/graph/LiveGraphView.h"
 #include "core/link/LinkEngine.h"
+#include "gui/logger/LoggerViewer.h"
+#include "record/ModalScript.h"
 
 namespace {
 
@@ -90,4 +95,54 @@ TEST(MainWindowWithSim, SilentMeterGoesOfflineAndComesBack) {
     ASSERT_TRUE(rig.sim.waitForLog([&](const auto&) { return rig.sim.count(kInit) >= 3; }, 10000))
         << "inits seen before resume: " << initsBefore;
     for (int i = 0; i < 4; ++i) EXPECT_EQ(rig.m().link.comEnable[i], 0) << "port menu locked again";
+}
+
+// A run recorded, saved, opened in the logger viewer and printed from both
+// windows with the keyboard alone.
+TEST(MainWindowWithSim, KeyboardAloneRecordsSavesOpensAndPrints) {
+    using kvtest::ModalScript;
+    Rig rig({"--period", "200"});
+    ASSERT_TRUE(rig.start()) << rig.sim.error().toStdString();
+    MainWindow& w = *rig.frame;
+    const auto keys = [](QWidget* window, const char* sequence) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, 5000));
+        QTest::keySequence(window, QKeySequence(sequence));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.m().run.runEnable == 1; }, 20000));
+    {
+        // F5, then Tab to OK and Space: Enter does nothing in the run settings.
+        ModalScript script({[](QWidget* d) {
+            for (int i = 0; i < 12 && d->focusWidget() != d->findChild<QWidget*>("ok"); ++i)
+                QTest::keyClick(d, Qt::Key_Tab);
+            QTest::keyClick(d->focusWidget(), Qt::Key_Space);
+        }});
+        keys(&w, "F5");
+        ASSERT_EQ(script.seen().size(), 1u);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.m().run.n >= 2; }, 30000));
+    keys(&w, "Shift+F5");
+    EXPECT_EQ(rig.m().link.runInProgress, 0);
+    const QString saved = rig.dir.filePath("keys.AsmDat");
+    {
+        ModalScript script({kvtest::chooseFile(saved)});
+        keys(&w, "Ctrl+S");
+    }
+    ASSERT_TRUE(QFile::exists(saved));
+    keys(&w, "Ctrl+O");
+    auto* viewer = w.findChild<LoggerViewer*>();
+    ASSERT_NE(viewer, nullptr);
+    {
+        ModalScript script({kvtest::chooseFile(saved)});
+        keys(viewer, "Ctrl+O");
+        ASSERT_EQ(script.seen().size(), 1u);
+        EXPECT_EQ(script.seen()[0].title.toStdString(), "Open");
+    }
+    EXPECT_EQ(viewer->list()->rowCount(), 1);
+    for (QWidget* window : {static_cast<QWidget*>(viewer), static_cast<QWidget*>(&w)}) {
+        ModalScript script({kvtest::cancel()});
+        keys(window, "Ctrl+P");
+        ASSERT_EQ(script.seen().size(), 1u);
+        EXPECT_EQ(script.seen()[0].className, "QPrintDialog");
+    }
 }

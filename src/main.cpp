@@ -1,6 +1,4 @@
 // kv2047: the desktop program.
-#include <signal.h>
-
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -17,6 +15,7 @@
 #include <memory>
 #include <clocale>
 
+#include "core/io/AtomicFile.h"
 #include "gui/MainWindow.h"
 
 namespace {
@@ -83,7 +82,7 @@ private:
 
 int main(int argc, char** argv) {
     // A file-size limit makes a save, the journal or a capture fail and say so; it never kills the program.
-    ::signal(SIGXFSZ, SIG_IGN);
+    kv::ignoreFileSizeSignal();
     QApplication::setApplicationName("KV2047");
     QApplication::setApplicationVersion(KV2047_VERSION);
 

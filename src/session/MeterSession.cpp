@@ -9,6 +9,7 @@
 #include "core/panels/MeterKeys.h"
 #include "core/record/Capture.h"
 #include "core/record/RunRestore.h"
+#include "session/Folders.h"
 #include "session/MeterSerialPort.h"
 
 namespace {
@@ -36,18 +37,18 @@ MeterSession::~MeterSession() {
 }
 
 QString MeterSession::journalFolder(const QString& configDirGiven) {
-    return QFile::decodeName(kv::journalDirFor(QFile::encodeName(configDirGiven).toStdString()).c_str());
+    return configDirGiven.isEmpty() ? resolveFolders().journals : configDirGiven;
 }
 
 void MeterSession::setDevice(int portNumber, const QString& path) { port_->setDevice(portNumber, path); }
 
 void MeterSession::setLineStates(int portNumber, bool dtr, bool rts) { port_->setLineStates(portNumber, dtr, rts); }
 
-void MeterSession::setJournalDir(const QString& dir) { journal_->setDir(QFile::encodeName(dir).toStdString()); }
+void MeterSession::setJournalDir(const QString& dir) { journal_->setDir(corePath(dir)); }
 
 bool MeterSession::startCapture(const QString& path, QString* error) {
     std::string why;
-    if (!capture_->open(QFile::encodeName(path).toStdString(), &why)) {
+    if (!capture_->open(corePath(path), &why)) {
         if (error) *error = QString::fromStdString(why);
         return false;
     }
@@ -251,7 +252,7 @@ void MeterSession::runSaved() {
 void MeterSession::finishJournal() { journal_->finish(); }
 
 kv::ReadResult MeterSession::openRun(const QString& path) {
-    const kv::ReadResult r = kv::loadDataFile(QFile::encodeName(path).toStdString(), *model_->doc, model_->run);
+    const kv::ReadResult r = kv::loadDataFile(corePath(path), *model_->doc, model_->run);
     if (r.ok()) emit runOpened();
     return r;
 }

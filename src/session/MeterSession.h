@@ -42,8 +42,8 @@ public:
     ~MeterSession() override;
 
     // The run journals' folder: beside the configuration when its folder was
-    // given (--config-dir or $KV2047_CONFIG_DIR), else the user's state folder
-    // ($XDG_STATE_HOME/kv2047, ~/.local/state/kv2047).
+    // given (--config-dir or $KV2047_CONFIG_DIR), else the user's state folder;
+    // resolveFolders() (session/Folders.h) under its older name.
     static QString journalFolder(const QString& configDirGiven);
 
     // ---- set-up, before start() ----

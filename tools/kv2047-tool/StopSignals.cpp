@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -35,3 +37,12 @@ bool onStopSignals(std::function<void()> stop) {
     sigaction(SIGTERM, &sa, nullptr);
     return true;
 }
+
+void holdClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            if (const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC); held > 2)
+                ::close(held);
+}
+
+void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }

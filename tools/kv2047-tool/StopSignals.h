@@ -1,9 +1,21 @@
 #pragma once
-// SIGINT and SIGTERM as events of the Qt event loop, for the commands that run
-// one (record, monitor): the handler only writes a byte to a pipe, and the
-// loop calls back when the pipe has something to read.
+// The tool's dealings with its process's surroundings, one file per platform.
+// On Linux (StopSignals.cpp) SIGINT and SIGTERM become events of the Qt event
+// loop, for the commands that run one (record, monitor): the handler only
+// writes a byte to a pipe, and the loop calls back when the pipe has something
+// to read. On Windows (StopSignalsWin.cpp) Ctrl+C, Ctrl+Break and the console
+// window closing do the same through a console control handler.
 #include <functional>
 
-// Calls `stop` from the event loop after each SIGINT or SIGTERM. Needs the
-// QCoreApplication; false (errno set) when the pipe cannot be made.
+// Calls `stop` from the event loop after each SIGINT or SIGTERM (Ctrl+C, or
+// the console closing, on Windows). Needs the QCoreApplication; false (errno
+// set) when the pipe cannot be made.
 bool onStopSignals(std::function<void()> stop);
+
+// A standard stream the caller closed would be taken by the next file
+// opened (a data file, the journal, the serial port) and written into. Its
+// place is held by /dev/null opened the other way, so using it still fails.
+void holdClosedStandardStreams();
+
+// A reader that goes away is seen as a failed write (EPIPE), not as a signal.
+void ignoreBrokenPipe();

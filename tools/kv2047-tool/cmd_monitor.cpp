@@ -2,7 +2,6 @@
 // one line per accepted frame on standard output, through the same link as the
 // desktop program (initialisation command, acknowledgement once a second, the
 // watchdog re-opening a silent port). No run is recorded.
-#include <signal.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -161,7 +160,7 @@ int cmdMonitor(const QStringList& args) {
 
     // A reader that goes away is seen as a failed write (EPIPE) and ends the
     // stream as the write says, not as a signal.
-    ::signal(SIGPIPE, SIG_IGN);
+    ignoreBrokenPipe();
     static int qtArgc = 1;
     static char name[] = "kv2047-tool";
     static char* qtArgv[] = {name, nullptr};

@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <QtGlobal>
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +5,8 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "StopSignals.h"
+#include "core/io/AtomicFile.h"
 
 namespace {
 
@@ -53,14 +51,8 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
     // A file-size limit is a write that fails and is reported, never a kill.
-    ::signal(SIGXFSZ, SIG_IGN);
-    // A standard stream the caller closed would be taken by the next file
-    // opened (a data file, the journal, the serial port) and written into. Its
-    // place is held by /dev/null opened the other way, so using it still fails.
-    for (int fd = 0; fd <= 2; ++fd)
-        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
-            if (const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC); held > 2)
-                ::close(held);
+    kv::ignoreFileSizeSignal();
+    holdClosedStandardStreams();
     QStringList args;
     for (int i = 0; i < argc; ++i) {
         args << QString::fromLocal8Bit(argv[i]);

@@ -3,16 +3,11 @@
 #include <algorithm>
 
 #include "core/link/CommandPacket.h"
+#include "core/record/LocalTime.h"
 
 namespace kv {
 
-std::string formatLocalTime(std::time_t t, const char* pattern) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[128];
-    const std::size_t len = std::strftime(buf, sizeof buf, pattern, &tm);
-    return std::string(buf, len);
-}
+std::string formatLocalTime(std::time_t t, const char* pattern) { return formatLocal(t, pattern); }
 
 namespace {
 

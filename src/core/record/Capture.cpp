@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/io/AtomicFile.h"
+#include "core/platform/System.h"
 #include "core/record/LocalTime.h"
 
 namespace kv {
@@ -35,7 +36,7 @@ CaptureFile::~CaptureFile() {
 bool CaptureFile::open(const std::string& path, std::string* error) {
     if (f_) std::fclose(f_);
     ignoreFileSizeSignal();
-    f_ = std::fopen(path.c_str(), "ae");
+    f_ = sys::openStream(path, "a");
     if (!f_) {
         if (error) *error = path + ": " + std::strerror(errno);
         return false;

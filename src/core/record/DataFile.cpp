@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/record/LocalTime.h"
+#include "core/platform/System.h"
 
 namespace kv {
 
@@ -152,7 +153,7 @@ ReadResult checkStart(const LoggedRun& r) {
 }
 
 ReadResult readDataFile(const std::string& path, RunRecord& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = sys::openStream(path, "rb");
     if (!f) return {ReadError::Io, "The file cannot be opened: " + std::string(std::strerror(errno)) + "."};
     std::string buf;
     std::size_t got = 0;

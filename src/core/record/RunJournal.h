@@ -35,7 +35,7 @@ bool readJournal(const std::string& path, JournalContents& out, std::string* err
 
 // The journal folder: `besideConfig` when the configuration's folder was given
 // (--config-dir or $KV2047_CONFIG_DIR), else $XDG_STATE_HOME/kv2047, else
-// $HOME/.local/state/kv2047.
+// ~/.local/state/kv2047 (the home folder from HOME, else the account's).
 std::string journalDirFor(const std::string& besideConfig);
 
 // Unfinished journals with at least one sample that no running program holds,

@@ -1,3 +1,5 @@
+// The file writer on Linux: folder-relative calls on the target's folder,
+// links followed by the kernel's rule, names exchanged to keep the older file.
 #include "core/io/AtomicFile.h"
 
 #include <fcntl.h>
@@ -302,34 +304,6 @@ void AtomicFile::dropOlder() {
     tmpName_.clear();
     keptOlder_ = false;
     syncFolder();
-}
-
-bool commitPair(AtomicFile& first, AtomicFile& second) {
-    const bool complete = first.finish() && second.finish();
-    if (!complete || !first.placeForPair()) {
-        first.discard();
-        second.discard();
-        return false;
-    }
-    if (!second.placeForPair()) {
-        // Rare (both names were checked and the data is on the disk): a file
-        // system turned read-only, an I/O error. Put the first one back when
-        // the names can be exchanged; else it stays replaced, and says so.
-        if (first.undoPlace()) first.discard();
-        else first.dropOlder();
-        second.discard();
-        return false;
-    }
-    first.dropOlder();
-    second.dropOlder();
-    return true;
-}
-
-bool replaceFile(const std::string& path, std::string_view bytes, std::string* error) {
-    AtomicFile f(path);
-    if (f.open() && f.write(bytes) && f.commit()) return true;
-    if (error) *error = f.error();
-    return false;
 }
 
 }  // namespace kv

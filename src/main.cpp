@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
     QCommandLineOption simulate("simulate", "Start the simulated meter and use it as the current port.");
     QCommandLineOption capture("capture", "Append every serial read and write to FILE as hex lines.", "FILE");
     cli.addOptions({port, configDir, simulate, capture});
+    cli.addPositionalArgument("files", "Data files (.AsmDat) to open in the logger viewer.", "[FILE...]");
 
     // --help and --version need no display, which a QApplication does: a core
     // application answers them. Anything else, Qt's own options too, waits for it.
@@ -120,11 +121,8 @@ int main(int argc, char** argv) {
     // Qt adopts the user's locale; numbers in files, tables and on the meter are always "23.5".
     std::setlocale(LC_NUMERIC, "C");
     // Bad arguments exit 2, as in kv2047-tool and kv2047-sim (process() would exit 1).
-    if (!cli.parse(QCoreApplication::arguments()) || !cli.positionalArguments().isEmpty()) {
-        const QString why = cli.positionalArguments().isEmpty()
-                                ? cli.errorText()
-                                : "Unexpected argument '" + cli.positionalArguments().first() + "'.";
-        std::fprintf(stderr, "kv2047: %s\nTry 'kv2047 --help' for more information.\n", qPrintable(why));
+    if (!cli.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "kv2047: %s\nTry 'kv2047 --help' for more information.\n", qPrintable(cli.errorText()));
         return 2;
     }
     cli.process(app);  // --help-all, which lists Qt's own options too
@@ -134,6 +132,7 @@ int main(int argc, char** argv) {
     opts.configDir = cli.value(configDir);
     opts.capture = cli.value(capture);
     opts.simulate = cli.isSet(simulate);
+    opts.files = cli.positionalArguments();
 
     QProcess sim;
     if (opts.simulate && opts.port.isEmpty()) {
@@ -152,6 +151,7 @@ int main(int argc, char** argv) {
         // Without a window manager "maximised" means nothing: fill the screen ourselves.
         if (QScreen* screen = QGuiApplication::primaryScreen()) w.setGeometry(screen->availableGeometry());
         w.showMaximized();
+        w.openFiles(opts.files);
         rc = app.exec();
     }
     if (sim.state() != QProcess::NotRunning) {

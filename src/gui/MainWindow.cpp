@@ -348,6 +348,12 @@ void MainWindow::onOpen() {
     logger_->show();
 }
 
+void MainWindow::openFiles(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    onOpen();
+    for (const QString& p : paths) logger_->downloadFile(p);
+}
+
 void MainWindow::showStatistics() {
     if (!stats_) {
         stats_ = new StatsWindow(this);

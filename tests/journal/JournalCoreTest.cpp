@@ -2,6 +2,7 @@
 // what comes back of it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -356,12 +357,19 @@ TEST(RunJournal, FolderFollowsTheConfigurationOrTheStateFolder) {
         {"", "/st", "/home/u", "/st/kv2047"},
         {"", "", "/home/u/", "/home/u/.local/state/kv2047"},
         {"", nullptr, "/home/u", "/home/u/.local/state/kv2047"},
+        // A cron job without HOME: the account's home, never the current folder.
+        {"", nullptr, nullptr, "<account>/.local/state/kv2047"},
     };
+    const passwd* pw = ::getpwuid(::geteuid());
+    ASSERT_TRUE(pw && pw->pw_dir);
     for (const auto& row : rows) {
         if (row.state) setenv("XDG_STATE_HOME", row.state, 1);
         else unsetenv("XDG_STATE_HOME");
-        setenv("HOME", row.home, 1);
-        EXPECT_EQ(kv::journalDirFor(row.beside), row.want);
+        if (row.home) setenv("HOME", row.home, 1);
+        else unsetenv("HOME");
+        std::string want = row.want;
+        if (want.starts_with("<account>")) want.replace(0, 9, std::string(pw->pw_dir) == "/" ? "" : pw->pw_dir);
+        EXPECT_EQ(kv::journalDirFor(row.beside), want);
     }
     if (oldState) setenv("XDG_STATE_HOME", keepState.c_str(), 1);
     else unsetenv("XDG_STATE_HOME");

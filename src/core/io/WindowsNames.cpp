@@ -17,7 +17,7 @@ bool reservedDevice(std::string_view part) {
     std::transform(base.begin(), base.end(), base.begin(), [](unsigned char c) { return std::toupper(c); });
     for (const char* d : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
         if (base == d) return true;
-    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '0' &&
            base[3] <= '9';
 }
 
@@ -35,7 +35,9 @@ std::string windowsNameProblem(const std::string& path) {
             rest.remove_prefix(static_cast<std::size_t>(sep - rest.begin()));
             if (!rest.empty()) rest.remove_prefix(1);
         }
-    } else if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':') {
+    } else if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':' &&
+               (rest.size() == 2 || isSep(rest[2]))) {
+        // A drive: "C:\..." ("a:b" is a name with a colon, not a place on drive A).
         rest.remove_prefix(2);
     }
     while (!rest.empty()) {

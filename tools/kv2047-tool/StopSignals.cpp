@@ -38,7 +38,7 @@ bool onStopSignals(std::function<void()> stop) {
     return true;
 }
 
-void holdClosedStandardStreams() {
+void prepareStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
             if (const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC); held > 2)

@@ -12,10 +12,13 @@
 // set) when the pipe cannot be made.
 bool onStopSignals(std::function<void()> stop);
 
-// A standard stream the caller closed would be taken by the next file
-// opened (a data file, the journal, the serial port) and written into. Its
-// place is held by /dev/null opened the other way, so using it still fails.
-void holdClosedStandardStreams();
+// The standard streams as the tool needs them. On Linux a standard stream the
+// caller closed would be taken by the next file opened (a data file, the
+// journal, the serial port) and written into: its place is held by /dev/null
+// opened the other way, so using it still fails. On Windows they are put in
+// binary mode, so that an export or a record's output is the same bytes as on
+// Linux (no CR added before each LF).
+void prepareStandardStreams();
 
 // A reader that goes away is seen as a failed write (EPIPE), not as a signal.
 void ignoreBrokenPipe();

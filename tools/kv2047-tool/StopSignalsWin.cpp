@@ -4,7 +4,11 @@
 // stop to the event loop. For a closing console Windows ends the process once
 // the handler returns, so the handler waits there while the program saves its
 // run and exits by itself (Windows allows it five seconds).
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -32,8 +36,11 @@ bool onStopSignals(std::function<void()> stop) {
 }
 
 // Windows gives a program without a console no standard streams at all; the
-// C runtime then fails their use, and opens no file in their place.
-void holdClosedStandardStreams() {}
+// C runtime then fails their use, and opens no file in their place. Text mode
+// would write CR LF for each LF of an export.
+void prepareStandardStreams() {
+    for (std::FILE* f : {stdin, stdout, stderr}) ::_setmode(::_fileno(f), _O_BINARY);
+}
 
 // A reader that goes away makes the write fail; there is no signal to ignore.
 void ignoreBrokenPipe() {}

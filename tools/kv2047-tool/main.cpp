@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
     // A file-size limit is a write that fails and is reported, never a kill.
     kv::ignoreFileSizeSignal();
-    holdClosedStandardStreams();
+    prepareStandardStreams();
     QStringList args;
     for (int i = 0; i < argc; ++i) {
         args << QString::fromLocal8Bit(argv[i]);

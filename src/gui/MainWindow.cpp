@@ -31,6 +31,7 @@
 #include "gui/panels/ReadingsPanel.h"
 #include "gui/record/SaveCommand.h"
 #include "gui/stats/StatsWindow.h"
+#include "session/Folders.h"
 #include "session/MeterSession.h"
 
 namespace {
@@ -53,11 +54,12 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     : QMainWindow(parent), session_(std::make_unique<MeterSession>()), opts_(opts) {
     setWindowTitle("KV2047");
     setWindowIcon(QIcon(":/artwork/kv2047.svg"));
-    configDir_ = QString::fromStdString(kv::resolveConfigDir(opts.configDir.toStdString()));
-    configPath_ = QString::fromStdString(kv::configFilePath(configDir_.toStdString()));
+    const Folders folders = resolveFolders(opts.configDir);
+    configDir_ = folders.config;
+    configPath_ = fromCorePath(kv::configFilePath(corePath(configDir_)));
 
     // The configuration is read once, here; closing writes it back.
-    const kv::ProfileFile ini(configPath_.toStdString());
+    const kv::ProfileFile ini(corePath(configPath_));
     kv::Model& m = session_->model();
     const int port = kv::readPortNumber(ini);
     m.run.yGain = kv::readYGain(ini);
@@ -74,8 +76,7 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     if (!opts.port.isEmpty()) session_->setDevice(port, opts.port);
     // The run journal lives beside a configuration folder that was asked for,
     // else in the user's state folder.
-    const bool configGiven = !opts.configDir.isEmpty() || !qEnvironmentVariableIsEmpty("KV2047_CONFIG_DIR");
-    journalDir_ = MeterSession::journalFolder(configGiven ? configDir_ : QString());
+    journalDir_ = folders.journals;
     session_->setJournalDir(journalDir_);
     if (!opts.capture.isEmpty()) {
         QString error;
@@ -414,7 +415,7 @@ void MainWindow::offerRecovery() { ::offerRecovery(this, *session_); }
 
 void MainWindow::writeConfig() {
     QDir().mkpath(configDir_);
-    kv::ProfileFile ini(configPath_.toStdString());
+    kv::ProfileFile ini(corePath(configPath_));
     kv::writeSettingsOnClose(ini, session_->model());
 }
 

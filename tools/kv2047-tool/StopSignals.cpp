@@ -46,3 +46,11 @@ void prepareStandardStreams() {
 }
 
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
+
+int readArguments(int argc, char** argv, QStringList* args) {
+    for (int i = 0; i < argc; ++i) {
+        *args << QString::fromLocal8Bit(argv[i]);
+        if (args->back().toLocal8Bit() != argv[i]) return i;
+    }
+    return -1;
+}

@@ -5,6 +5,7 @@
 // writes a byte to a pipe, and the loop calls back when the pipe has something
 // to read. On Windows (StopSignalsWin.cpp) Ctrl+C, Ctrl+Break and the console
 // window closing do the same through a console control handler.
+#include <QStringList>
 #include <functional>
 
 // Calls `stop` from the event loop after each SIGINT or SIGTERM (Ctrl+C, or
@@ -22,3 +23,9 @@ void prepareStandardStreams();
 
 // A reader that goes away is seen as a failed write (EPIPE), not as a signal.
 void ignoreBrokenPipe();
+
+// The program's arguments as text: on Linux from argv, on Windows from the wide
+// command line (argv holds only what the ANSI code page can). Returns the index
+// of an argument that is not text (a file name in another encoding would come
+// back changed and name another file), or -1.
+int readArguments(int argc, char** argv, QStringList* args);

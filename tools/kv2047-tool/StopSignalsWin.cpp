@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 
@@ -44,3 +45,11 @@ void prepareStandardStreams() {
 
 // A reader that goes away makes the write fail; there is no signal to ignore.
 void ignoreBrokenPipe() {}
+
+int readArguments(int, char**, QStringList* args) {
+    int n = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &n);
+    for (int i = 0; i < n; ++i) *args << QString::fromWCharArray(wide[i]);
+    ::LocalFree(wide);
+    return -1;
+}

@@ -18,6 +18,7 @@
 #include "ValueText.h"
 #include "core/record/LocalTime.h"
 #include "core/record/Shown.h"
+#include "session/Folders.h"
 #include "session/MeterSession.h"
 
 namespace {
@@ -73,12 +74,12 @@ public:
     // `count`: frames to print before stopping, 0 for no end.
     Monitor(std::string port, Format format, int count) : port_(std::move(port)), format_(format), count_(count) {
         // Never written: no run is started, so the session opens no journal.
-        session_.setJournalDir(MeterSession::journalFolder(qEnvironmentVariable("KV2047_CONFIG_DIR")));
+        session_.setJournalDir(resolveFolders().journals);
     }
 
     // Opens the port; -1 when the stream goes on, else the exit status.
     int start() {
-        session_.setDevice(1, QFile::decodeName(port_.c_str()));
+        session_.setDevice(1, fromCorePath(port_));
         session_.start(1);
         if (!session_.isPortOpen()) {
             std::fprintf(stderr, "kv2047-tool monitor: cannot open the port: %s\n",

@@ -29,6 +29,7 @@
 #include "core/record/RunRestore.h"
 #include "core/record/Shown.h"
 #include "core/record/TextTable.h"
+#include "session/Folders.h"
 #include "session/MeterSession.h"
 
 namespace {
@@ -44,10 +45,8 @@ const char* const kRecoverAbout =
     "journal given) as FILE.AsmDat and its text table; the journal is then marked\n"
     "finished.";
 
-std::string journalDir() {
-    const char* cfg = std::getenv("KV2047_CONFIG_DIR");
-    return kv::journalDirFor(cfg ? cfg : "");
-}
+// The desktop program's journal folder (beside $KV2047_CONFIG_DIR, else the user's state folder).
+std::string journalDir() { return corePath(resolveFolders().journals); }
 
 // An output that cannot be written, or that is an interrupted recording's
 // journal, is refused before anything is recorded: 2 after a message, else 0.
@@ -89,7 +88,7 @@ public:
         // run instead of ending it, and the journal protects the samples until
         // the run's files are written.
         session_.setPolicy({.silenceEndsRun = false, .journalEndsWithRun = false});
-        session_.setJournalDir(QFile::decodeName(journalDir().c_str()));
+        session_.setJournalDir(resolveFolders().journals);
     }
 
     // Opens the capture and the port; 0, or the exit status after a message.
@@ -97,7 +96,7 @@ public:
         if (capturePath) {
             QString error;
             capturePath_ = capturePath;
-            if (!session_.startCapture(QFile::decodeName(capturePath), &error)) {
+            if (!session_.startCapture(fromCorePath(capturePath), &error)) {
                 std::fprintf(stderr, "kv2047-tool record: cannot write the capture: %s\n",
                              error.toLocal8Bit().constData());
                 return 1;
@@ -109,7 +108,7 @@ public:
                          "`kv2047-tool recover -o FILE.AsmDat` writes it out\n",
                          left.front().path.c_str());
 
-        session_.setDevice(1, QFile::decodeName(port_.c_str()));
+        session_.setDevice(1, fromCorePath(port_));
         session_.start(1);
         if (!session_.isPortOpen()) {
             std::fprintf(stderr, "kv2047-tool record: cannot open the port: %s\n",

@@ -54,14 +54,9 @@ int main(int argc, char** argv) {
     kv::ignoreFileSizeSignal();
     prepareStandardStreams();
     QStringList args;
-    for (int i = 0; i < argc; ++i) {
-        args << QString::fromLocal8Bit(argv[i]);
-        // Qt holds arguments as text: bytes that are not (a file name in another
-        // encoding) would come back changed and name another file.
-        if (args.back().toLocal8Bit() != argv[i]) {
-            std::fprintf(stderr, "kv2047-tool: argument %d is not valid UTF-8; rename the file\n", i);
-            return 2;
-        }
+    if (const int bad = readArguments(argc, argv, &args); bad >= 0) {
+        std::fprintf(stderr, "kv2047-tool: argument %d is not valid UTF-8; rename the file\n", bad);
+        return 2;
     }
 
     const std::string table = commandTable();

@@ -12,6 +12,7 @@
 #include "core/io/AtomicFile.h"
 #include "core/record/LocalTime.h"
 #include "core/record/TextTable.h"
+#include "session/Folders.h"
 
 const char* const kSaveFilter = "DataLogger Files (*.AsmDat)";
 const char* const kOpenFilter = "DataLogger Files (*.AsmDat);;*.CH4 (*.CH4)";
@@ -71,7 +72,7 @@ bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* er
 
     BusyCursor busy;
     auto why = [](const kv::AtomicFile& f) { return QString::fromLocal8Bit(f.reason().c_str()); };
-    const std::string dataPath = QFile::encodeName(path).toStdString();
+    const std::string dataPath = corePath(path);
     kv::AtomicFile data(dataPath);
     if (!data.open() || !data.write(kv::encodeDataFile(*rec)) || (!withText && !data.commit())) {
         if (error) *error = failure(path, why(data));
@@ -80,7 +81,7 @@ bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* er
     if (!withText) return true;
 
     const std::string textPathStd = kv::textFilePathFor(dataPath);
-    const QString textPath = QFile::decodeName(textPathStd.c_str());
+    const QString textPath = fromCorePath(textPathStd);
     kv::AtomicFile text(textPathStd);
     if (!text.open() || !text.write(kv::exportText(rec->run))) {
         if (error) *error = failure(textPath, why(text));
@@ -100,7 +101,7 @@ bool saveDataFileInteractive(QWidget* parent, kv::Model& model) { return saveInt
 
 kv::ReadResult openDataFile(const QString& path, kv::Model& model) {
     BusyCursor busy;
-    return kv::loadDataFile(QFile::encodeName(path).toStdString(), *model.doc, model.run);
+    return kv::loadDataFile(corePath(path), *model.doc, model.run);
 }
 
 void reportReadError(QWidget* parent, const QString& path, const kv::ReadResult& result) {

@@ -10,6 +10,11 @@
 // us follow: one in a sticky, world-writable folder (such as /tmp) owned by
 // neither us nor the folder's owner. Another user could aim it at any file we
 // can write, so it is refused.
+//
+// The system calls are in AtomicFilePosix.cpp and AtomicFileWin.cpp. On
+// Windows the temporary is flushed with FlushFileBuffers and moved over the
+// target with MOVEFILE_WRITE_THROUGH (ReplaceFileW keeps a pair's older file),
+// and names Windows refuses or would change are refused (WindowsNames.h).
 #include <cstddef>
 #include <string>
 #include <string_view>

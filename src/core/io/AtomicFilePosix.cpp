@@ -149,21 +149,10 @@ bool sameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
-
 AtomicFile::~AtomicFile() {
     discard();
     if (dirFd_ >= 0) ::close(dirFd_);
 }
-
-bool AtomicFile::fail(const std::string& why) {
-    reason_ = why;
-    discard();
-    state_ = State::Failed;
-    return false;
-}
-
-bool AtomicFile::failErrno(int err) { return fail(std::strerror(err)); }
 
 bool AtomicFile::checkReplaceable(const std::string& path, std::string* reason) {
     std::string target;

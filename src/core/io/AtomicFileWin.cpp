@@ -110,18 +110,7 @@ bool sameFile(const std::string& a, const std::string& b) {
     return fullPath(a) == fullPath(b);
 }
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
-
 AtomicFile::~AtomicFile() { discard(); }
-
-bool AtomicFile::fail(const std::string& why) {
-    reason_ = why;
-    discard();
-    state_ = State::Failed;
-    return false;
-}
-
-bool AtomicFile::failErrno(int err) { return fail(std::strerror(err)); }
 
 bool AtomicFile::checkReplaceable(const std::string& path, std::string* reason) { return checkTarget(path, reason); }
 

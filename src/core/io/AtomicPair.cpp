@@ -1,9 +1,22 @@
-// The file writer's rules that hold on every system: a pair committed in
-// order, and one file replaced in one call. The system calls are in
-// AtomicFilePosix.cpp and AtomicFileWin.cpp.
+// The file writer's rules that hold on every system: a failure's bookkeeping,
+// a pair committed in order, and one file replaced in one call. The system
+// calls are in AtomicFilePosix.cpp and AtomicFileWin.cpp.
 #include "core/io/AtomicFile.h"
 
+#include <cstring>
+
 namespace kv {
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
+
+bool AtomicFile::fail(const std::string& why) {
+    reason_ = why;
+    discard();
+    state_ = State::Failed;
+    return false;
+}
+
+bool AtomicFile::failErrno(int err) { return fail(std::strerror(err)); }
 
 bool commitPair(AtomicFile& first, AtomicFile& second) {
     const bool complete = first.finish() && second.finish();

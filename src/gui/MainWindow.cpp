@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -352,7 +354,14 @@ void MainWindow::onOpen() {
 void MainWindow::openFiles(const QStringList& paths) {
     if (paths.isEmpty()) return;
     onOpen();
-    for (const QString& p : paths) logger_->downloadFile(p);
+    for (const QString& p : paths) {
+        // The viewer passes over a file it cannot open; one named on the command line is reported.
+        if (!QFileInfo(p).isFile())
+            QMessageBox::warning(this, QCoreApplication::applicationName(),
+                                 QStringLiteral("The file cannot be opened: %1").arg(QDir::toNativeSeparators(p)));
+        else
+            logger_->downloadFile(p);
+    }
 }
 
 void MainWindow::showStatistics() {

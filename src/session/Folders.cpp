@@ -1,5 +1,6 @@
 #include "session/Folders.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
@@ -11,9 +12,10 @@ namespace {
 #ifdef Q_OS_WIN
 // Windows' own place for a program's data, not roamed between machines.
 QString userConfigFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/KV2047");
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                    QStringLiteral("/KV2047"));
 }
-QString userJournalFolder() { return userConfigFolder() + QStringLiteral("/Journals"); }
+QString userJournalFolder() { return userConfigFolder() + QStringLiteral("\\Journals"); }
 #else
 // The XDG folders, whose rules the core keeps (and tests byte for byte).
 QString userConfigFolder() { return fromCorePath(kv::resolveConfigDir({})); }

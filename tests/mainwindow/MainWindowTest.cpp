@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include "gui/MainWindow.h"
+#include "gui/logger/LoggerViewer.h"
+#include "record/RecordTestUtil.h"
 #include "session/MeterSession.h"
 #include "core/link/LinkEngine.h"
 
@@ -166,4 +168,20 @@ TEST(MainWindow, StatisticsFollowTheRunSoFar) {
     emit w.session().sampleCommitted(4);
     EXPECT_EQ(stats->item(kv::AIR, 0)->text(), "4");
     EXPECT_EQ(stats->item(kv::AIR, 3)->text(), "23.00");
+}
+
+// kv2047 FILE... (a double-clicked .AsmDat on Windows): each file joins the
+// logger viewer; one that cannot be opened is reported, not passed over.
+TEST(MainWindow, OpensDataFilesNamedOnTheCommandLine) {
+    QTemporaryDir dir;
+    const QString good = dir.filePath("run.AsmDat");
+    writeFile(good, QByteArray::fromStdString(kv::encodeDataFile(*kvtest::makeRecord({{20, 10, 5, 30, 50}}))));
+    MainWindow w(optionsIn(dir));
+    const QStringList boxes =
+        answeringBoxes(QMessageBox::Ok, [&] { w.openFiles({good, dir.filePath("missing.AsmDat")}); });
+    const auto* viewer = w.findChild<LoggerViewer*>();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->list()->rowCount(), 1);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains("missing.AsmDat")) << boxes[0].toStdString();
 }

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "RecordTestUtil.h"
+#include "core/record/LocalTime.h"
 #include "core/record/TextTable.h"
 #include "core/record/RunExport.h"
 
@@ -182,6 +183,29 @@ TEST(ExportCsv, ValuesThatAreNotNumbersAreEmptyFields) {
               "no,time,\"AIR (C)\",\"WB (C)\",\"DP (C)\",\"K/IR (C)\",\"RH (%RH)\"\n"
               "1,2007-07-27T07:40:35+00:00,,,,,50.0\n"
               "2,2007-07-27T07:40:40+00:00,20.0,10.0,5.0,,\n");
+}
+
+// One local-time helper writes every offset: a capture's "%z" and the ISO
+// times, in zones east and west of UTC and off the whole hour, the same on
+// Linux and on Windows (whose C library would write the zone's name for %z).
+TEST(LocalTime, OffsetsOfEveryFormatter) {
+    const char* suiteZone = std::getenv("TZ");
+    const std::string restore = suiteZone ? suiteZone : "UTC";
+    const struct { const char* tz; const char* z; const char* iso; } rows[] = {
+        {"UTC", "+0000", "1971-02-05T00:00:00+00:00"},
+        {"IST-5:30", "+0530", "1971-02-05T05:30:00+05:30"},
+        {"NST3:30", "-0330", "1971-02-04T20:30:00-03:30"},
+    };
+    for (const auto& row : rows) {
+        setenv("TZ", row.tz, 1);
+        tzset();
+        const std::time_t t = 86400 * 400;
+        EXPECT_EQ(kv::formatLocal(t, "%z|%%z|%H"), std::string(row.z) + "|%z|" + std::string(row.iso).substr(11, 2))
+            << row.tz;
+        EXPECT_EQ(kv::isoLocal(t), row.iso) << row.tz;
+    }
+    setenv("TZ", restore.c_str(), 1);
+    tzset();
 }
 
 TEST(ExportTimes, CarryTheOffsetAcrossTheClockChanges) {

@@ -185,6 +185,31 @@ TEST(AppStream, MetainfoValidatesWithTheDesktopEntryAndIcon) {
     EXPECT_NE(r.out.find("io.github.kv2047.KV2047"), std::string::npos) << r.out;
 }
 
+// The Debian package as cpack makes it from this build passes lintian without
+// an error or a warning: copyright, changelog, compressed manual pages, a
+// maintainer, a description that fits. Skipped without the tools of
+// `scripts/deps package`, and in a sanitizer build, which is never packaged.
+TEST(DebianPackage, IsLintianClean) {
+#ifdef KV2047_SANITIZED
+    GTEST_SKIP() << "a sanitizer build is not packaged";
+#endif
+    for (const char* tool : {"/usr/bin/lintian", "/usr/bin/dpkg-shlibdeps", "/usr/bin/file"})
+        if (access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed (scripts/deps package)";
+    ScratchDir dir;
+    const auto made =
+        runProgram(env("KV2047_CPACK"), {"--config", env("KV2047_CPACK_CONFIG"), "-G", "DEB", "-B", dir.path()}, "", dir);
+    ASSERT_EQ(made.status, 0) << made.out << made.err;
+    std::string deb;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().extension() == ".deb") deb = e.path().string();
+    ASSERT_FALSE(deb.empty()) << made.out;
+    const auto lint = runProgram("/usr/bin/lintian", {"--no-cfg", deb}, "", dir);
+    EXPECT_EQ(lint.status, 0) << lint.out << lint.err;
+    std::istringstream tags(lint.out);
+    for (std::string line; std::getline(tags, line);)
+        EXPECT_FALSE(line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0) << line;
+}
+
 // bash completion of kv2047-tool: the words typed so far, the last being
 // the one completed, in a folder holding run.AsmDat, out.pdf and notes.txt.
 class Completion : public ::testing::Test {

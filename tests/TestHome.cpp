@@ -17,6 +17,12 @@ namespace {
 class TestHome {
 public:
     TestHome() : owner_(::getpid()) {
+        // A test program that a test starts (one killed on purpose, say) keeps
+        // the home of the one that started it, which removes it.
+        if (const char* outer = std::getenv("KV2047_TEST_HOME"); outer && std::filesystem::is_directory(outer)) {
+            owner_ = -1;
+            return;
+        }
         std::string tmpl = (std::filesystem::temp_directory_path() / "kv2047-test-home-XXXXXX").string();
         if (::mkdtemp(tmpl.data()) == nullptr) {
             std::perror("kv2047 tests: a temporary home");
@@ -37,9 +43,10 @@ public:
             ::chmod(dir.c_str(), 0700);
             ::setenv(name, dir.c_str(), 1);
         }
+        ::setenv("KV2047_TEST_HOME", root_.c_str(), 1);
     }
     ~TestHome() {
-        // A forked child that exits leaves its parent's home alone.
+        // Neither a forked child nor a program started by a test removes it.
         if (::getpid() != owner_) return;
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);

@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
         opts.port = startSimulator(sim, &error);
         // Only a simulator that runs makes the current port a simulated meter.
         opts.simulate = !opts.port.isEmpty();
-        if (!opts.simulate) QMessageBox::warning(nullptr, "KV2047", error);
+        if (!opts.simulate) QMessageBox::warning(nullptr, QGuiApplication::applicationDisplayName(), error);
     }
 
     std::unique_ptr<StartupProbe> probe;

@@ -23,8 +23,8 @@ struct AppOptions {
     QString port;        // --port DEVICE: device of the current port number
     QString configDir;   // --config-dir DIR
     QString capture;     // --capture FILE
-    bool simulate = false;
-    QStringList files;   // data files to open in the logger viewer (a double-clicked .AsmDat)
+    bool simulate = false;  // `port` is the simulated meter kv2047-sim started
+    QStringList files;      // data files to open in the logger viewer (a double-clicked .AsmDat)
 };
 
 class MainWindow : public QMainWindow {

@@ -1,7 +1,6 @@
 #pragma once
 // Reading a data file for the info and export commands.
-#include <cstdio>
-
+#include "Messages.h"
 #include "core/record/DataFile.h"
 
 // Reads `path` into `rec`. Returns 0, or the exit status after printing the
@@ -10,6 +9,6 @@
 inline int readForTool(const char* path, kv::RunRecord& rec) {
     const kv::ReadResult r = kv::readDataFile(path, rec);
     if (r.ok()) return 0;
-    std::fprintf(stderr, "kv2047-tool: %s: %s\n", path, r.message.c_str());
+    toolMessage("%s: %s", path, r.message.c_str());
     return r.error == kv::ReadError::Io ? 1 : 2;
 }

@@ -1,10 +1,12 @@
 #include <QtGlobal>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "StopSignals.h"
 #include "core/io/AtomicFile.h"
 
@@ -43,7 +45,7 @@ std::string commandTable() {
 // scripts and cron jobs. Every command checks what it needs and says in its
 // own words what failed; only Qt's reports of real failures still pass.
 void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "kv2047-tool: %s\n", qPrintable(text));
+    if (type == QtCriticalMsg || type == QtFatalMsg) toolMessage("%s", qPrintable(text));
 }
 
 }  // namespace
@@ -53,9 +55,13 @@ int main(int argc, char** argv) {
     // A file-size limit is a write that fails and is reported, never a kill.
     kv::ignoreFileSizeSignal();
     prepareStandardStreams();
+    // The command is the first argument; from here on every message names it.
+    if (argc > 1)
+        for (const auto& c : kCommands)
+            if (std::strcmp(argv[1], c.name) == 0) setMessageCommand(c.name);
     QStringList args;
     if (const int bad = readArguments(argc, argv, &args); bad >= 0) {
-        std::fprintf(stderr, "kv2047-tool: argument %d is not valid UTF-8; rename the file\n", bad);
+        toolMessage("argument %d is not valid UTF-8; rename the file", bad);
         return 2;
     }
 

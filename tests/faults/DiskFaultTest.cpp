@@ -538,6 +538,19 @@ INSTANTIATE_TEST_SUITE_P(
                       return std::make_shared<std::pair<std::shared_ptr<Frozen>, std::shared_ptr<Frozen>>>(folder, file);
                   },
                   false},
+        // Reading either would never end: no regular file is read as a configuration.
+        ConfigRow{"LinkToDevZero",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      fs::create_symlink("/dev/zero", cfg / kv::kConfigFileName);
+                      return std::make_shared<int>(0);
+                  },
+                  false},
+        ConfigRow{"PipeNobodyWrites",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      if (::mkfifo((cfg / kv::kConfigFileName).c_str(), 0644) != 0) return nullptr;
+                      return std::make_shared<int>(0);
+                  },
+                  false},
         ConfigRow{"BinaryGarbage",
                   [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
                       writeAll(cfg / kv::kConfigFileName, garbage(64 * 1024, 7));

@@ -192,6 +192,9 @@ TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {
     const std::string empty = interruptedJournal(dir, 0, 3000);   // killed before its first sample
     writeText(dir.file("notes.txt"), "not a journal");
     writeText(dir.file("broken.kvj"), "KV2047J1 but cut");
+    // A pipe by a journal's name: opening it to read would wait for a writer for ever.
+    const std::string pipe = dir.file("pipe.kvj");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
 
     // A finished run and one that a running program is still writing.
     auto done = startedRun(4000);
@@ -211,7 +214,14 @@ TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {
     EXPECT_EQ(found[1].path, older);
     EXPECT_FALSE(fs::exists(empty)) << "a journal without a sample is removed";
     EXPECT_TRUE(fs::exists(dir.file("broken.kvj"))) << "what cannot be read is not deleted";
+    EXPECT_TRUE(fs::exists(pipe));
     EXPECT_TRUE(fs::exists(running->path()));
+    kv::JournalContents none;
+    std::string why;
+    EXPECT_FALSE(kv::readJournal(pipe, none, &why));
+    EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
+    kv::RunJournal taker(dir.path.string());
+    EXPECT_FALSE(taker.adopt(pipe));
 
     // Once its program ends without finishing, the running journal is offered too.
     const std::string runningPath = running->path();

@@ -14,6 +14,7 @@
 
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/ReadFile.h"
 
 namespace kv {
 
@@ -36,9 +37,10 @@ bool isJournalName(const std::filesystem::path& p) {
 }
 
 // Opens a journal for reading and takes its lock without waiting. -1 when it
-// cannot be opened or a running program holds it.
+// cannot be opened, is no regular file (a pipe named *.kvj would stall the
+// start of a run) or a running program holds it.
 int openUnheld(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(path, nullptr);
     if (fd < 0) return -1;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -47,19 +49,10 @@ int openUnheld(const std::string& path) {
     return fd;
 }
 
-bool readFd(int fd, std::string& out) {
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(buf, static_cast<std::size_t>(n));
-        // More than a full run's journal cannot be ours.
-        if (out.size() > kJournalHeaderBytes + kJournalRecordBytes * (kMaxSamples + 2)) return true;
-    }
-}
+// More than a full run's journal cannot be ours: reading stops there.
+constexpr std::size_t kMaxJournalBytes = kJournalHeaderBytes + kJournalRecordBytes * (kMaxSamples + 2);
+
+bool readFd(int fd, std::string& out) { return readBounded(fd, kMaxJournalBytes, &out); }
 
 bool writeFd(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -83,9 +76,10 @@ std::string stampForName(std::time_t t) {
 }  // namespace
 
 bool readJournal(const std::string& path, JournalContents& out, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string why;
+    const int fd = openRegularFile(path, &why);
     if (fd < 0) {
-        if (error) *error = errnoText(path);
+        if (error) *error = path + ": " + why;
         return false;
     }
     std::string bytes;
@@ -271,7 +265,8 @@ void RunJournal::follow(const Model& m) {
 bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
     finish();
     error_.clear();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Never waits on a pipe at the name; only a regular file is a journal.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error_ = errnoText(path);
         return false;

@@ -425,6 +425,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
         }
     }
     // Saved, or the user chose not to: nothing is left to recover.
+    session_->finishJournal();
     session_->close();
     e->accept();
 }

@@ -74,7 +74,6 @@ void MeterSession::close() {
     ackTimer_.stop();
     watchdogTimer_.stop();
     sampleTimer_.stop();
-    journal_->finish();
     port_->closePort();
 }
 
@@ -127,7 +126,6 @@ void MeterSession::onPortEvent(int code) {
                         static_cast<std::size_t>(data.size()), std::time(nullptr));
     if (fx.runStarted && model_->link.runInProgress && !journal_->begin(*model_))
         emit journalError(QString::fromStdString(journal_->error()));
-    followJournal();
     if (fx.runStarted) emit runStarted();
     if (fx.accepted) emit frameAccepted(fx.frame);
     checkCapture();
@@ -153,7 +151,6 @@ void MeterSession::onWatchdogTick() {
         model_->link.stopped = stopped;
     }
     if (silent) emit meterSilent();
-    followJournal();
     checkCapture();
     announce(before);
 }
@@ -169,10 +166,6 @@ void MeterSession::timerEvent(QTimerEvent* e) {
     } else {
         QObject::timerEvent(e);
     }
-}
-
-void MeterSession::followJournal() {
-    if (policy_.journalEndsWithRun) journal_->follow(*model_);
 }
 
 void MeterSession::rearmSampleTimer() {
@@ -215,7 +208,6 @@ void MeterSession::runSetupCancelled() {
 void MeterSession::stop() {
     const Shown before = shown();
     kv::stopRun(*model_);
-    followJournal();
     announce(before);
 }
 

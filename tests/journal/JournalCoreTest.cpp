@@ -231,20 +231,16 @@ TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {
     EXPECT_EQ(after[0].path, runningPath);
 }
 
-TEST(RunJournal, RunEndsStopsAndNewRunsFinishTheJournal) {
+TEST(RunJournal, FinishedOnlyWhenToldAndReplacedByTheNextRun) {
     TempDir dir;
     auto m = startedRun();
     kv::RunJournal j(dir.path.string());
     ASSERT_TRUE(j.begin(*m));
     commit(*m, j, 1.0f);
-    j.follow(*m);
-    EXPECT_TRUE(j.isOpen()) << "the run is still recording";
-
-    m->link.runInProgress = 0;   // count reached, Stop, or a silent meter
-    j.follow(*m);
+    const std::string first = journalsIn(dir.path).at(0);
+    ASSERT_TRUE(j.finish());
     EXPECT_FALSE(j.isOpen());
     EXPECT_TRUE(kv::findUnfinishedJournals(dir.path.string()).empty());
-    const std::string first = journalsIn(dir.path).at(0);
     kv::JournalContents c;
     ASSERT_TRUE(kv::readJournal(first, c, nullptr));
     EXPECT_TRUE(c.finished);
@@ -296,8 +292,6 @@ TEST(RunJournal, RecoveredJournalIsHeldUntilSavedAndFinishedAfterItsLastGoodReco
 
     auto m = std::make_unique<kv::Model>();
     kv::restoreJournal(c, *m);
-    holder.follow(*m);
-    EXPECT_TRUE(holder.isOpen()) << "no run in progress does not finish a recovered journal";
 
     ASSERT_TRUE(holder.finish());
     kv::JournalContents after;

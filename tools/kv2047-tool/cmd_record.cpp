@@ -86,9 +86,9 @@ public:
     Recorder(std::string port, int rate, int count, std::string out)
         : port_(std::move(port)), rate_(rate), count_(count), out_(std::move(out)), tty_(::isatty(2) != 0) {
         // Unattended, a silent meter (a loose cable, a flat battery) pauses the
-        // run instead of ending it, and the journal protects the samples until
-        // the run's files are written.
-        session_.setPolicy({.silenceEndsRun = false, .journalEndsWithRun = false});
+        // run instead of ending it. The journal protects the samples until the
+        // run's files are written.
+        session_.setPolicy({.silenceEndsRun = false});
         session_.setJournalDir(QFile::decodeName(journalDir().c_str()));
     }
 
@@ -166,11 +166,12 @@ public:
                              kv::textFilePathFor(out_).c_str());
             } else {
                 std::fprintf(stderr, "kv2047-tool record: cannot save the run: %s\n", error.c_str());
+                // The journal stays unfinished: it is what gets the samples back.
                 if (session_.journal().isOpen())
                     std::fprintf(stderr,
                                  "kv2047-tool record: the samples are kept in %s; "
-                                 "`kv2047-tool recover -o FILE.AsmDat` writes them out\n",
-                                 session_.journal().path().c_str());
+                                 "`kv2047-tool recover --journal %s -o FILE.AsmDat` writes them out\n",
+                                 session_.journal().path().c_str(), session_.journal().path().c_str());
                 status = 1;
             }
         }

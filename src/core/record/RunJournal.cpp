@@ -258,10 +258,6 @@ bool RunJournal::finish() {
     return ok;
 }
 
-void RunJournal::follow(const Model& m) {
-    if (fd_ >= 0 && !adopted_ && !m.link.runInProgress) finish();
-}
-
 bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
     finish();
     error_.clear();
@@ -269,6 +265,12 @@ bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error_ = errnoText(path);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_ = path + ": It is not a regular file.";
+        ::close(fd);
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

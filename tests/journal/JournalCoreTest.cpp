@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "core/Model.h"
 #include "app/TempDir.h"
@@ -183,6 +184,50 @@ TEST(RunJournal, DamagedHeaderIsRefused) {
         EXPECT_FALSE(kv::parseJournal(reinterpret_cast<const uint8_t*>(file.data()), file.size(), c, &err));
         EXPECT_FALSE(err.empty());
     }
+}
+
+// The bytes the format defines, written out by hand with their CRC-32 (the
+// reflected polynomial 0xEDB88320 of zlib and Ethernet) worked out apart from
+// the program, so a wrong CRC cannot agree with itself.
+TEST(JournalFormat, BytesAndCrcAreTheFormatsNotOnlyTheEncodersOwn) {
+    const std::string check = "123456789";
+    EXPECT_EQ(kv::crc32(reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    const std::string golden =
+        "4b56323034374a311b9fa9460000000088130000e80300000146000014000000"   // header
+        "feffffff9210000000000000000000000000000000000000000000000262c495"
+        "000000000000bc41000092410000704100a00cc60000704201fe14000bd96195"   // sample 0
+        "ffffffff000000000000000000000000000000000000000000000000ffffffff";  // finish marker
+    kv::JournalHeader h;
+    h.startTime = 1185521435;
+    h.intervalMs = 5000;
+    h.countTarget = 1000;
+    h.unitFlag = 1;
+    h.unitText = 'F';
+    h.yGain = 20;
+    h.yOffset = -2;
+    h.pid = 4242;
+    const float q[5] = {23.5f, 18.25f, 15.0f, kv::kNoKir, 60.0f};
+    const std::string bytes = kv::encodeJournalHeader(h) + kv::encodeJournalRecord(0, q, 1, 20, -2) +
+                              kv::encodeJournalFinish();
+    std::string hex;
+    for (const unsigned char b : bytes) {
+        static const char kDigits[] = "0123456789abcdef";
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    EXPECT_EQ(hex, golden);
+
+    std::string file;
+    for (std::size_t i = 0; i + 1 < golden.size(); i += 2)
+        file += static_cast<char>(std::stoi(golden.substr(i, 2), nullptr, 16));
+    kv::JournalContents c;
+    ASSERT_TRUE(kv::parseJournal(reinterpret_cast<const uint8_t*>(file.data()), file.size(), c, nullptr));
+    EXPECT_TRUE(c.finished);
+    ASSERT_EQ(c.count, 1);
+    EXPECT_EQ(c.header.startTime, 1185521435);
+    EXPECT_EQ(c.header.pid, 4242);
+    EXPECT_EQ(c.samples, std::vector<float>(q, q + 5));
+    EXPECT_EQ(std::tie(c.unitFlag, c.yGain, c.yOffset), std::make_tuple(uint8_t(1), 20, -2));
 }
 
 TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {

@@ -8,15 +8,21 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <tuple>
+
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "core/link/LinkEngine.h"
+#include "core/record/DataFile.h"
 
 namespace {
 
@@ -166,4 +172,34 @@ TEST(MainWindow, StatisticsFollowTheRunSoFar) {
     emit w.session().sampleCommitted(4);
     EXPECT_EQ(stats->item(kv::AIR, 0)->text(), "4");
     EXPECT_EQ(stats->item(kv::AIR, 3)->text(), "23.00");
+}
+
+// A stored start that the clocks going back made twice is read as the earlier
+// one, and the window says so; any other start needs no word.
+TEST(MainWindow, OpeningARunFromTheRepeatedHourSaysWhichReadingItTook) {
+    QTemporaryDir dir;
+    const std::string zone = qEnvironmentVariable("TZ", "UTC").toStdString();
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    MainWindow w(optionsIn(dir));
+    QStringList said;
+    for (const int hour : {2, 4}) {
+        auto rec = kv::makeRunRecord();
+        std::tie(rec->run.year, rec->run.month, rec->run.day, rec->run.hour, rec->run.minute) =
+            std::tuple(2026, 10, 25, hour, 30);
+        rec->run.interval = 1;
+        const QString path = dir.filePath(QString("run%1.AsmDat").arg(hour));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(kv::encodeDataFile(*rec)));
+        f.close();
+        w.statusBar()->clearMessage();
+        ASSERT_TRUE(w.session().openRun(path).ok());
+        said << w.statusBar()->currentMessage();
+    }
+    setenv("TZ", zone.c_str(), 1);
+    tzset();
+    EXPECT_TRUE(said[0].contains("2026-10-25 02:30:00 falls in the hour repeated")) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains("2026-10-25T02:30:00+02:00")) << said[0].toStdString();
+    EXPECT_EQ(said[1], "");
 }

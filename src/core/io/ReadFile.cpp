@@ -16,20 +16,23 @@ int openForReading(const std::string& path) {
     return fd;
 }
 
-int openRegularFile(const std::string& path, std::string* reason) {
-    const int fd = openForReading(path);
+int openRegularFile(const std::string& path, std::string* reason, OpenFor how) {
+    // Never waits for the other end of a pipe at the name.
+    const int access = how == OpenFor::Reading ? O_RDONLY : O_WRONLY | O_APPEND;
+    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (reason) *reason = std::strerror(errno);
         return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        const bool folder = S_ISDIR(st.st_mode);
         ::close(fd);
-        if (reason) *reason = err == EISDIR ? std::strerror(err) : "It is not a regular file.";
+        if (reason) *reason = folder ? std::strerror(EISDIR) : "It is not a regular file.";
         errno = EINVAL;
         return -1;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

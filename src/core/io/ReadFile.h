@@ -12,9 +12,11 @@ namespace kv {
 // none reads as empty); reads then wait as usual. -1 with errno set.
 int openForReading(const std::string& path);
 
-// Opens `path` for reading only when it is a regular file. -1 with the reason
-// and errno set: ENOENT when nothing is there, EINVAL when it is no regular file.
-int openRegularFile(const std::string& path, std::string* reason);
+// Opens `path` for reading (or for appending to it, never creating it) only
+// when it is a regular file. -1 with the reason and errno set: ENOENT when
+// nothing is there, EINVAL when it is no regular file.
+enum class OpenFor { Reading, Appending };
+int openRegularFile(const std::string& path, std::string* reason, OpenFor how = OpenFor::Reading);
 
 // Reads the whole regular file at `path`, refusing one larger than `maxBytes`.
 // False with the reason and errno set (EFBIG for a file too large).

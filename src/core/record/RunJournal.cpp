@@ -261,16 +261,10 @@ bool RunJournal::finish() {
 bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
     finish();
     error_.clear();
-    // Never waits on a pipe at the name; only a regular file is a journal.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+    std::string why;
+    const int fd = openRegularFile(path, &why, OpenFor::Appending);
     if (fd < 0) {
-        error_ = errnoText(path);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error_ = path + ": It is not a regular file.";
-        ::close(fd);
+        error_ = path + ": " + why;
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

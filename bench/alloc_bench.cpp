@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "SessionRun.h"
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
@@ -143,21 +144,29 @@ struct RealtimeScene {
         target = QImage(view->size(), QImage::Format_RGB32);
     }
     void setRun(int n) {
-        kv::Model& m = frame->session().model();
         view->undoZoom();
-        m.run.n = n;
-        m.run.runStartTime = 1'700'000'000;
-        m.run.intervalMs = 1000;
+        std::vector<float> air, kir;
         uint32_t seed = 12345;
-        for (int i = 0; i <= n && i < kv::kMaxSamples; ++i) {
+        for (int i = 0; i < n; ++i) {
             const float t = static_cast<float>(i);
-            const float air = 22.0f + 6.0f * std::sin(t / 700.0f) + wander(seed);
-            m.doc->live[kv::AIR][i] = air;
-            m.doc->live[kv::WB][i] = air - 5.0f;
-            m.doc->live[kv::DP][i] = air - 9.0f;
-            m.doc->live[kv::KIR][i] = 30.0f + 20.0f * std::sin(t / 450.0f) + 3.0f * wander(seed);
-            m.doc->live[kv::RH][i] = 55.0f + 15.0f * std::sin(t / 1100.0f + 1.0f);
+            air.push_back(22.0f + 6.0f * std::sin(t / 700.0f) + wander(seed));
+            kir.push_back(30.0f + 20.0f * std::sin(t / 450.0f) + 3.0f * wander(seed));
         }
+        const auto value = [&](int q, int i) {
+            const float t = static_cast<float>(i);
+            const float a = air[static_cast<std::size_t>(i)];
+            switch (q) {
+                case kv::AIR: return a;
+                case kv::WB: return a - 5.0f;
+                case kv::DP: return a - 9.0f;
+                case kv::KIR: return kir[static_cast<std::size_t>(i)];
+                default: return 55.0f + 15.0f * std::sin(t / 1100.0f + 1.0f);
+            }
+        };
+        QString error;
+        if (!kvtest::putRun(frame->session(), {.n = n, .start = 1'700'000'000, .countTarget = 10000, .value = value},
+                            &error))
+            std::fprintf(stderr, "kv_alloc_bench: no run: %s\n", qPrintable(error));
         // The live axis grows to hold the run over a few paints.
         for (int i = 0; i < 5; ++i) paint();
     }
@@ -165,7 +174,7 @@ struct RealtimeScene {
     // Nested boxes, each a little inside the last; returns the level reached.
     int zoomTo(int level) {
         kv::GraphState& g = view->graph();
-        kv::RunState& run = frame->session().model().run;
+        const kv::RunState& run = frame->session().model().run;
         const kv::PlotGeometry geo = view->plotGeometry();
         view->undoZoom();
         while (g.L < level) {

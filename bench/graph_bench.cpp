@@ -9,9 +9,11 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
+#include "SessionRun.h"
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
@@ -29,26 +31,30 @@ constexpr int kSamples = 10000;
 const QColor kColours[kv::kQuantities] = {QColor(255, 0, 0), QColor(255, 255, 0), QColor(0, 255, 255),
                                           QColor(200, 100, 200), QColor(0, 255, 0)};
 
-// Readings that wander like a room's: slow swings plus a little noise.
-void fillRun(kv::Model& m, int n) {
-    m.run.n = n;
-    m.run.runStartTime = 1'700'000'000;
-    m.run.intervalMs = 1000;
+// Readings that wander like a room's: slow swings plus a little noise; put
+// into the session as a recovered run.
+void fillRun(MeterSession& session, int n) {
+    std::vector<float> series[kv::kQuantities];
     uint32_t seed = 12345;
     auto noise = [&seed] {
         seed = seed * 1664525u + 1013904223u;
         return static_cast<float>((seed >> 8) % 1000) / 1000.0f - 0.5f;
     };
-    for (int i = 0; i <= n && i < kv::kMaxSamples; ++i) {
+    for (int i = 0; i < n; ++i) {
         const float t = static_cast<float>(i);
         const float air = 22.0f + 6.0f * std::sin(t / 700.0f) + noise();
         const float rh = 55.0f + 15.0f * std::sin(t / 1100.0f + 1.0f) + 2.0f * noise();
-        m.doc->live[kv::AIR][i] = air;
-        m.doc->live[kv::WB][i] = air - 5.0f + 0.5f * noise();
-        m.doc->live[kv::DP][i] = air - 9.0f + 0.5f * noise();
-        m.doc->live[kv::KIR][i] = 30.0f + 20.0f * std::sin(t / 450.0f) + 3.0f * noise();
-        m.doc->live[kv::RH][i] = rh;
+        series[kv::AIR].push_back(air);
+        series[kv::WB].push_back(air - 5.0f + 0.5f * noise());
+        series[kv::DP].push_back(air - 9.0f + 0.5f * noise());
+        series[kv::KIR].push_back(30.0f + 20.0f * std::sin(t / 450.0f) + 3.0f * noise());
+        series[kv::RH].push_back(rh);
     }
+    QString error;
+    if (!kvtest::putRun(session, {.n = n, .start = 1'700'000'000, .countTarget = 10000,
+                                  .value = [&](int q, int i) { return series[q][static_cast<std::size_t>(i)]; }},
+                        &error))
+        std::fprintf(stderr, "kv_graph_bench: no run: %s\n", qPrintable(error));
 }
 
 struct Window {
@@ -67,7 +73,7 @@ struct Window {
         QApplication::processEvents();
         view = frame->view();
         target = QImage(view->size(), QImage::Format_RGB32);
-        fillRun(frame->session().model(), kSamples);
+        fillRun(frame->session(), kSamples);
         // Let the live axis grow to hold the whole run.
         for (int i = 0; i < 5; ++i) paint();
         QApplication::processEvents();
@@ -134,7 +140,7 @@ BENCHMARK(BM_CoreLive)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAgg
 // 99 nested boxes, each a little inside the last.
 void zoomTo99(Window& w) {
     kv::GraphState& g = w.view->graph();
-    kv::RunState& run = w.frame->session().model().run;
+    const kv::RunState& run = w.frame->session().model().run;
     const kv::PlotGeometry geo = w.geo();
     w.view->undoZoom();
     while (g.L < 99) {

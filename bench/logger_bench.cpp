@@ -7,10 +7,14 @@
 #include "BenchRun.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QImage>
 #include <cmath>
 
 #include "core/Model.h"
+#include "core/record/DataFile.h"
+#include "session/MeterSession.h"
 #include "gui/logger/LoggerViewer.h"
 #include "core/logger/LoggerNav.h"
 #include "gui/logger/LoggerPainter.h"
@@ -82,12 +86,26 @@ BENCHMARK(BM_LoggerPaintZoomLevel99)->Unit(benchmark::kMillisecond)->Repetitions
 
 // The window itself: a full paint into its back buffer, then the copy to the window.
 void BM_LoggerWindowRepaint(benchmark::State& state) {
-    kv::Model model;
-    fillRun(model.doc->logged, kv::kMaxSamples);
-    model.run.newRun = 1;
-    LoggerViewer dlg(model);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("full.AsmDat");
+    {
+        auto rec = kv::makeRunRecord();
+        fillRun(rec->run, kv::kMaxSamples);
+        const std::string bytes = kv::encodeDataFile(*rec);
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes.data(), static_cast<qint64>(bytes.size())) < 0) {
+            state.SkipWithError("cannot write the data file");
+            return;
+        }
+    }
+    MeterSession session;
+    LoggerViewer dlg(session);
     dlg.show();
     QApplication::processEvents();
+    if (!dlg.downloadFile(file)) {
+        state.SkipWithError("the data file was not read");
+        return;
+    }
     for (auto _ : state) {
         dlg.repaintNow();
         dlg.repaint();

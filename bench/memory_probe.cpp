@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 
+#include "SessionRun.h"
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "gui/graph/LiveGraphView.h"
@@ -71,18 +72,20 @@ void dragBox(QWidget* w, QPoint a, QPoint b) {
     w->repaint();
 }
 
-void fillLive(kv::Model& m, int n) {
-    m.run.n = n;
-    m.run.runStartTime = 1'700'000'000;
-    m.run.intervalMs = 1000;
-    for (int i = 0; i <= n && i < kv::kMaxSamples; ++i) {
+void fillLive(MeterSession& session, int n) {
+    const auto value = [](int q, int i) {
         const float t = static_cast<float>(i);
-        m.doc->live[kv::AIR][i] = 22.0f + 6.0f * std::sin(t / 700.0f);
-        m.doc->live[kv::WB][i] = 17.0f + 5.0f * std::sin(t / 650.0f);
-        m.doc->live[kv::DP][i] = 13.0f + 4.0f * std::sin(t / 800.0f);
-        m.doc->live[kv::KIR][i] = 30.0f + 20.0f * std::sin(t / 450.0f);
-        m.doc->live[kv::RH][i] = 55.0f + 15.0f * std::sin(t / 1100.0f + 1.0f);
-    }
+        switch (q) {
+            case kv::AIR: return 22.0f + 6.0f * std::sin(t / 700.0f);
+            case kv::WB: return 17.0f + 5.0f * std::sin(t / 650.0f);
+            case kv::DP: return 13.0f + 4.0f * std::sin(t / 800.0f);
+            case kv::KIR: return 30.0f + 20.0f * std::sin(t / 450.0f);
+            default: return 55.0f + 15.0f * std::sin(t / 1100.0f + 1.0f);
+        }
+    };
+    QString error;
+    if (!kvtest::putRun(session, {.n = n, .start = 1'700'000'000, .countTarget = 10000, .value = value}, &error))
+        std::fprintf(stderr, "kv_memory_probe: no run: %s\n", qPrintable(error));
 }
 
 // A data file of a full run (10010 samples), with a Y scale fine enough for
@@ -112,7 +115,7 @@ bool writeFullRun(const QString& path) {
 int fullLimits(MainWindow& frame, const QString& scratch) {
     // Real-time view: a full run, then 99 nested boxes.
     LiveGraphView* view = frame.view();
-    fillLive(frame.session().model(), 10000);
+    fillLive(frame.session(), 10000);
     for (int i = 0; i < 5; ++i) view->repaint();
     report("real-time view, 10000 samples, live");
     const kv::PlotGeometry geo = view->plotGeometry();
@@ -130,9 +133,7 @@ int fullLimits(MainWindow& frame, const QString& scratch) {
         std::fprintf(stderr, "kv_memory_probe: cannot write %s\n", qPrintable(file));
         return 1;
     }
-    kv::Model& m = frame.session().model();
-    m.run.loggerOpen = 1;
-    auto* logger = new LoggerViewer(m, &frame);
+    auto* logger = new LoggerViewer(frame.session(), &frame);
     logger->resize(LoggerViewer::kWidth, LoggerViewer::kHeight);
     logger->show();
     settle(50);

@@ -110,7 +110,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     m.bar = {};
     m.readings = {};
     m.decoder = {};
-    m.doc->sampleCountCopy = 0;
     FakePort port;
     kv::initLinkAtStartup(m);
     while (!in.empty()) {

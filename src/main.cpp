@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     if (opts.simulate && opts.port.isEmpty()) {
         QString error;
         opts.port = startSimulator(sim, &error);
-        if (opts.port.isEmpty()) QMessageBox::warning(nullptr, "KV2047", error);
+        if (opts.port.isEmpty()) QMessageBox::warning(nullptr, QGuiApplication::applicationDisplayName(), error);
     }
 
     std::unique_ptr<StartupProbe> probe;

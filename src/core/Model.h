@@ -2,8 +2,7 @@
 // All state of the program that is not a window: the samples, the run state,
 // the link flags, the meter display texts, the reading set and the decoder's
 // memory. The meter session owns one and signals every change that something
-// shows; the windows read it and keep their own view settings in it (zoom,
-// traces, Y scales).
+// shows; the windows only read it and ask the session for changes.
 #include <memory>
 
 #include "core/link/FrameDecoder.h"

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -14,9 +15,11 @@
 #include <QToolBar>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
+#include "core/link/CommandStates.h"
 #include "core/link/LinkEngine.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
@@ -52,17 +55,18 @@ QAction* makeAction(QObject* parent, const char* name, const QString& text, cons
 
 MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     : QMainWindow(parent), session_(std::make_unique<MeterSession>()), opts_(opts) {
-    setWindowTitle("KV2047");
+    setWindowTitle(QGuiApplication::applicationDisplayName());
     setWindowIcon(QIcon(":/artwork/kv2047.svg"));
     configDir_ = QString::fromStdString(kv::resolveConfigDir(opts.configDir.toStdString()));
     configPath_ = QString::fromStdString(kv::configFilePath(configDir_.toStdString()));
 
     // The configuration is read once, here; closing writes it back.
     const kv::ProfileFile ini(configPath_.toStdString());
-    kv::Model& m = session_->model();
     const int port = kv::readPortNumber(ini);
-    m.run.yGain = kv::readYGain(ini);
-    m.run.yOffset = kv::readYOffset(ini);
+    session_->setYScale(kv::readYOffset(ini), kv::readYGain(ini));
+    for (int q = 0; q < kv::kQuantities; ++q)
+        for (bool high : {true, false})
+            session_->loadLimit(q, high, QString::fromStdString(kv::readLimitText(ini, q, high)));
     storedRate_ = kv::readSampleRate(ini);
     storedCount_ = kv::readSampleCount(ini);
     for (int n = 1; n <= 16; ++n) {
@@ -90,7 +94,6 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     createStatusBar();
     createPanels();
     menuBar()->installEventFilter(this);
-    readingsPanel_->loadLimits(ini);
 
     connect(session_.get(), &MeterSession::portStateChanged, this, &MainWindow::showPortState);
     connect(session_.get(), &MeterSession::commandStatesChanged, this, &MainWindow::updateCommandStates);
@@ -108,6 +111,8 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
             QStringLiteral("The capture %1 could not be completely written; it ends here.").arg(opts_.capture), 30000);
     });
     connect(view_, &LiveGraphView::browseModeChanged, this, &MainWindow::updateCommandStates);
+    // A run Open read while no viewer is open waits for the next viewer.
+    connect(session_.get(), &MeterSession::runOpened, this, [this] { openedUnseen_ = !logger_; });
     connect(view_, &LiveGraphView::readoutChanged, this, [this](const QString& time, const QString& values) {
         setPaneText(1, time);
         setPaneText(2, values);
@@ -297,22 +302,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void MainWindow::updateCommandStates() {
-    const kv::Model& m = session_->model();
-    const auto& r = m.run;
-    const auto& l = m.link;
-    action("save")->setEnabled(r.n != 0);
-    action("print")->setEnabled(r.n != 0);
-    action("exportimage")->setEnabled(r.n != 0);
-    action("open")->setEnabled(r.loggerShown == 0);
-    action("run")->setEnabled(r.runEnable);
-    action("stop")->setEnabled(r.stopEnable);
-    action("undozoom")->setEnabled(view_ && view_->inBrowseMode());
+    const kv::CommandStates c =
+        kv::commandStates(session_->model(), view_ && view_->inBrowseMode(), logger_ && logger_->hasBeenShown());
+    action("save")->setEnabled(c.save);
+    action("print")->setEnabled(c.print);
+    action("exportimage")->setEnabled(c.exportImage);
+    action("open")->setEnabled(c.open);
+    action("run")->setEnabled(c.run);
+    action("stop")->setEnabled(c.stop);
+    action("undozoom")->setEnabled(c.undoZoom);
     for (int i = 0; i < 4; ++i) {
         QAction* a = action(kComNames[i]);
-        a->setEnabled(l.comEnable[i]);
-        a->setChecked(l.comCheck[i]);
+        a->setEnabled(c.com[i]);
+        a->setChecked(c.comChecked[i]);
     }
-    action("othercom")->setEnabled(l.otherComEnable);
+    action("othercom")->setEnabled(c.otherCom);
 }
 
 void MainWindow::showPortState() {
@@ -329,7 +333,7 @@ void MainWindow::onRun() {
     if (m.run.countTarget >= 1000 && m.run.countTarget <= 10000) count = m.run.countTarget;
 
     if (m.link.hasRunData) {
-        const auto answer = QMessageBox::question(this, "KV2047",
+        const auto answer = QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
                                                   "Do you want to save the existing graph data before continuing?",
                                                   QMessageBox::Yes | QMessageBox::No);
         // A save that was cancelled or failed ends the command: the new run
@@ -356,7 +360,7 @@ void MainWindow::onOpen() {
     }
     logger_ = new LoggerViewer(*session_, this);
     connect(logger_, &LoggerViewer::shownChanged, this, &MainWindow::updateCommandStates);
-    session_->model().run.loggerOpen = 1;
+    if (std::exchange(openedUnseen_, false)) logger_->appendOpenedRun();
     logger_->show();
 }
 
@@ -428,7 +432,8 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     // Settings first, so they survive a declined save.
     writeConfig();
     if (session_->model().run.n > 1) {
-        const auto answer = QMessageBox::question(this, "KV2047", "Do you want to save the data before closing?",
+        const auto answer = QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
+                                                  "Do you want to save the data before closing?",
                                                   QMessageBox::Yes | QMessageBox::No);
         // A save that was cancelled or failed keeps the window open: nothing is lost.
         if (answer == QMessageBox::Yes && !saveRun()) {

@@ -52,8 +52,6 @@ public:
 
     // Save command: true when written, false when cancelled or failed.
     bool saveRun();
-    // Refreshes the enable and check states of menu items and toolbar buttons.
-    void updateCommandStates();
 
     QAction* action(const char* name) const;
 
@@ -66,6 +64,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    // Refreshes the enable and check states of menu items and toolbar buttons;
+    // every change of them, whatever its cause, is signalled here.
+    void updateCommandStates();
     void createMenus();
     void createToolBar();
     void createStatusBar();
@@ -102,4 +103,6 @@ private:
     // The run settings dialog's values before the first confirmed Run, as the
     // configuration file held them at start.
     int storedRate_ = 1, storedCount_ = 1000;
+    // A run was opened (Ctrl+O) while no logger viewer was open: the next one shows it.
+    bool openedUnseen_ = false;
 };

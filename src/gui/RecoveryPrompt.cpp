@@ -2,13 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include "core/link/LinkEngine.h"
 #include "session/MeterSession.h"
 
 namespace {
-const char* const kTitle = "KV2047";
 }
 
 bool offerRecovery(QWidget* parent, MeterSession& session) {
@@ -18,7 +18,7 @@ bool offerRecovery(QWidget* parent, MeterSession& session) {
     if (found.empty()) return false;
     const kv::JournalEntry& e = found.front();
 
-    QMessageBox box(QMessageBox::Question, kTitle, kRecoverQuestion, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), kRecoverQuestion, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     const int rate = e.header.intervalMs / 1000;
     box.setInformativeText(
@@ -32,11 +32,11 @@ bool offerRecovery(QWidget* parent, MeterSession& session) {
     QString error;
     if (box.exec() == QMessageBox::Yes) {
         if (session.recover(e, &error)) return true;
-        QMessageBox::warning(parent, kTitle, QString("The interrupted recording could not be read:\n%1").arg(error));
+        QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(), QString("The interrupted recording could not be read:\n%1").arg(error));
         return false;
     }
     if (!session.setAside(e, &error))
-        QMessageBox::warning(parent, kTitle,
+        QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(),
                              QString("The interrupted recording \"%1\" could not be set aside:\n%2")
                                  .arg(QDir::toNativeSeparators(path), error));
     return false;

@@ -7,6 +7,7 @@
 
 #include "core/link/LinkEngine.h"
 #include "core/panels/MeterKeys.h"
+#include "core/panels/ReadingSet.h"
 #include "core/record/Capture.h"
 #include "core/record/RunRestore.h"
 #include "session/MeterSerialPort.h"
@@ -90,12 +91,7 @@ MeterSession::Shown MeterSession::shown() const {
     Shown s{};
     s.offline = m.run.offline;
     s.runInProgress = m.link.runInProgress;
-    s.runEnable = m.run.runEnable;
-    s.stopEnable = m.run.stopEnable;
-    s.otherComEnable = m.link.otherComEnable;
-    s.hasSamples = m.run.n != 0;
-    std::copy(std::begin(m.link.comEnable), std::end(m.link.comEnable), s.comEnable);
-    std::copy(std::begin(m.link.comCheck), std::end(m.link.comCheck), s.comCheck);
+    s.commands = kv::commandStates(m, false, false);
     std::copy(std::begin(m.link.alarmHigh), std::end(m.link.alarmHigh), s.alarmHigh);
     std::copy(std::begin(m.link.alarmLow), std::end(m.link.alarmLow), s.alarmLow);
     return s;
@@ -109,13 +105,7 @@ void MeterSession::announce(const Shown& before) {
         !std::equal(std::begin(now.alarmLow), std::end(now.alarmLow), std::begin(before.alarmLow)))
         emit alarmsChanged();
     if (before.runInProgress && !now.runInProgress) emit runEnded();
-    Shown a = now, b = before;
-    a.offline = b.offline = 0;
-    std::fill(std::begin(a.alarmHigh), std::end(a.alarmHigh), 0);
-    std::fill(std::begin(b.alarmHigh), std::end(b.alarmHigh), 0);
-    std::fill(std::begin(a.alarmLow), std::end(a.alarmLow), 0);
-    std::fill(std::begin(b.alarmLow), std::end(b.alarmLow), 0);
-    if (!(a == b)) emit commandStatesChanged();
+    if (now.commands != before.commands) emit commandStatesChanged();
 }
 
 void MeterSession::onPortEvent(int code) {
@@ -144,12 +134,8 @@ void MeterSession::onSampleTick() {
 
 void MeterSession::onWatchdogTick() {
     const Shown before = shown();
-    const uint8_t inProgress = model_->link.runInProgress, stopped = model_->link.stopped;
-    const bool silent = kv::watchdogTick(*model_, *port_);
-    if (silent && !policy_.silenceEndsRun) {
-        model_->link.runInProgress = inProgress;
-        model_->link.stopped = stopped;
-    }
+    const bool silent =
+        kv::watchdogTick(*model_, *port_, policy_.silenceEndsRun ? kv::Silence::EndsRun : kv::Silence::KeepsRun);
     if (silent) emit meterSilent();
     checkCapture();
     announce(before);
@@ -171,7 +157,6 @@ void MeterSession::timerEvent(QTimerEvent* e) {
 void MeterSession::rearmSampleTimer() {
     const int period = model_->run.intervalMs > 0 ? model_->run.intervalMs : 1000;
     sampleTimer_.start(period, this);
-    model_->run.rearmSampleTimer = 0;
 }
 
 void MeterSession::checkCapture() {
@@ -233,6 +218,24 @@ void MeterSession::setYScale(int offset, int gain) {
     model_->run.yOffset = offset;
     model_->run.yGain = gain;
     emit displaySettingsChanged();
+}
+
+void MeterSession::loadLimit(int q, bool high, const QString& text) {
+    if (q < 0 || q >= kv::kQuantities) return;
+    kv::loadLimitText(model_->readings, q, high, text.toStdString());
+    emit limitsChanged();
+}
+
+void MeterSession::spinLimit(int q, bool high, int delta) {
+    if (q < 0 || q >= kv::kQuantities) return;
+    kv::spinLimit(model_->readings, q, high, static_cast<float>(delta));
+    emit limitsChanged();
+}
+
+void MeterSession::typeLimit(int q, bool high, const QString& text) {
+    if (q < 0 || q >= kv::kQuantities) return;
+    kv::typeLimit(model_->readings, q, high, text.toStdString());
+    emit limitsChanged();
 }
 
 void MeterSession::runSaved() {

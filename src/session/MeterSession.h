@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Model.h"
+#include "core/link/CommandStates.h"
 #include "core/link/FrameDecoder.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunJournal.h"
@@ -62,10 +63,9 @@ public:
     void close();
 
     // ---- state ----
+    // Read-only to everyone else: a change goes through the commands below,
+    // which announce it.
     const kv::Model& model() const { return *model_; }
-    // The windows keep their view settings of the run here (zoom, scroll,
-    // Y scales, limits); changes that others show go through the commands.
-    kv::Model& model() { return *model_; }
     bool isPortOpen() const;
     // Why the port is not open, in plain words; empty when it is.
     QString portError() const;
@@ -94,6 +94,13 @@ public:
     // The real-time graph's trace switches and Y scale.
     void setTraces(const uint8_t (&pattern)[kv::kQuantities]);
     void setYScale(int offset, int gain);
+    // Alarm limit q (AIR..RH), the high one when `high`: loaded as the
+    // configuration stores it (not clamped), spun by the arrows, or typed as
+    // the field's whole text. Each announces limitsChanged(), so the field
+    // that asked shows the limit as it was kept ("35" becomes "35.0").
+    void loadLimit(int q, bool high, const QString& text);
+    void spinLimit(int q, bool high, int delta);
+    void typeLimit(int q, bool high, const QString& text);
     // The run was saved: a run no longer recording needs its journal no more.
     void runSaved();
     // Marks the journal finished: the run's files are written, or the user
@@ -135,6 +142,8 @@ signals:
     void commandStatesChanged();
     // Trace switches or Y scale.
     void displaySettingsChanged();
+    // An alarm limit (value and text) was loaded, spun or typed.
+    void limitsChanged();
     void journalError(const QString& text);
     // A capture write failed (a full disk): the capture ends there.
     void captureFailed();
@@ -145,8 +154,8 @@ protected:
 private:
     // What the signals compare before and after each event.
     struct Shown {
-        uint8_t offline, runInProgress, runEnable, stopEnable, otherComEnable, hasSamples;
-        uint8_t comEnable[4], comCheck[4];
+        uint8_t offline, runInProgress;
+        kv::CommandStates commands;   // the model's part: no window's facts
         uint8_t alarmHigh[kv::kQuantities], alarmLow[kv::kQuantities];
         bool operator==(const Shown&) const = default;
     };

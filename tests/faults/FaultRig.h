@@ -1,8 +1,6 @@
 #pragma once
 // What the fault tests share: the main window on a device path, a watch on the
 // event loop, a pseudo-terminal the test writes itself, and the process's size.
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -15,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "TestPty.h"
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "session/MeterSerialPort.h"
@@ -59,36 +58,7 @@ private:
     int ticks_ = 0;
 };
 
-// A pseudo-terminal whose far end the test writes: bytes and timing exactly as chosen.
-class TestPty {
-public:
-    TestPty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-        path_ = QString::fromLocal8Bit(ptsname(master_));
-        // Held open here so the line stays up while the program re-opens it.
-        slave_ = ::open(ptsname(master_), O_RDWR | O_NOCTTY);
-        termios tio{};
-        if (slave_ < 0 || tcgetattr(slave_, &tio) != 0) return;
-        cfmakeraw(&tio);
-        tcsetattr(slave_, TCSANOW, &tio);
-        ok_ = true;
-    }
-    ~TestPty() {
-        if (slave_ >= 0) ::close(slave_);
-        if (master_ >= 0) ::close(master_);
-    }
-    bool ok() const { return ok_; }
-    QString path() const { return path_; }
-    bool write(const std::string& bytes) {
-        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-
-private:
-    int master_ = -1, slave_ = -1;
-    QString path_;
-    bool ok_ = false;
-};
+using TestPty = kvtest::TestPty;
 
 // Resident size of this process in kB.
 inline long residentKb() {

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "FaultRig.h"
@@ -36,19 +37,18 @@ QByteArray initCommand() {
 struct EventAudit {
     int accepted = 0, refused = 0, wrong = 0;
     bool lastGood = false;
+    bool frameSignalled = false;
 
     explicit EventAudit(MainWindow& w) {
         w.session().port().tap = [this](bool incoming, const QByteArray& bytes) {
             if (incoming)
                 lastGood = kv::frameAccepted(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
         };
-        // Connected after the window's own handler, so this runs once it has decoded.
-        QObject::connect(&w.session().port(), &MeterSerialPort::commEvent, &w, [this, &w](int code) {
+        QObject::connect(&w.session(), &MeterSession::frameAccepted, &w, [this] { frameSignalled = true; });
+        // Connected after the session's own handler, so this runs once it has decoded.
+        QObject::connect(&w.session().port(), &MeterSerialPort::commEvent, &w, [this](int code) {
             if (code != kv::kEventReceive) return;
-            // Outside a run the new-sample flag is only ever set by an accepted frame.
-            kv::Model& m = w.session().model();
-            const bool got = m.run.newSample;
-            m.run.newSample = 0;
+            const bool got = std::exchange(frameSignalled, false);
             (got ? accepted : refused) += 1;
             wrong += got != lastGood;
             lastGood = false;
@@ -75,7 +75,7 @@ TEST_F(LinkFaults, DeviceDisappearsMidRunAndComesBackUnderTheSamePath) {
 
     MainWindow w(optionsFor(dir, device));
     w.show();
-    kv::Model& m = w.session().model();
+    const kv::Model& m = w.session().model();
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> opens;  // every port open sends the initialisation command
@@ -84,10 +84,8 @@ TEST_F(LinkFaults, DeviceDisappearsMidRunAndComesBackUnderTheSamePath) {
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.runEnable == 1; }, 20000)) << "no frame from the first sim";
 
-    // Record a few samples (the sample timer runs at 1 s before any Run setting).
-    kv::applyRunSettings(m, 1, 1000);
-    kv::finishRunCommand(m);
-    w.view()->update();
+    // Record a few samples.
+    w.session().run(1, 1000);
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.n >= 3; }, 30000)) << "n = " << m.run.n;
 
     const int committed = m.run.n;
@@ -167,7 +165,7 @@ TEST_F(LinkFaults, OnlyReadsThatBeginWithAGoodFrameAreAccepted) {
     ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
     MainWindow w(optionsFor(dir, pty.path()));
-    kv::Model& m = w.session().model();
+    const kv::Model& m = w.session().model();
     EventAudit audit(w);
     ASSERT_TRUE(w.session().port().isOpen()) << w.session().port().lastError().toStdString();
 
@@ -240,7 +238,7 @@ TEST_F(LinkFaults, FloodOfFramesLeavesTheWindowResponsive) {
     QTemporaryDir dir;
     MainWindow w(optionsFor(dir, sim.ptyPath()));
     w.show();
-    kv::Model& m = w.session().model();
+    const kv::Model& m = w.session().model();
     EventAudit audit(w);
     ASSERT_TRUE(QTest::qWaitFor([&] { return audit.accepted >= 50; }, 20000)) << audit.accepted;
     QTest::qWait(2000);  // settle: caches, fonts, first paints

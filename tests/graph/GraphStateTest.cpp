@@ -208,7 +208,7 @@ TEST(Paint, MissingKirRunsOffTheBottom) {
     EXPECT_LT(ys[1], t.geo.H);
 }
 
-TEST(Paint, FirstSampleResetsTheAxis) {
+TEST(Paint, FirstSampleStartsAFreshAxis) {
     GraphFixture t;
     t.samples(20, 20.0f);
     t.paint();
@@ -216,15 +216,16 @@ TEST(Paint, FirstSampleResetsTheAxis) {
     t.g->N = 500;
     t.g->L = 3;
     t.g->follow = 0;
-    t.run.scrollShift = 7;
-    t.run.n = 1;
-    const GraphFrame f = t.paint();
+    t.g->scrollShift = 7;
+    EXPECT_TRUE(startFreshAxis(*t.g));   // browse mode ended: UndoZoom is told
     EXPECT_EQ(t.g->N, 100);
     EXPECT_EQ(t.g->L, 0);
     EXPECT_EQ(t.g->follow, 1);
-    EXPECT_EQ(t.run.scrollShift, 0);
+    EXPECT_EQ(t.g->scrollShift, 0);
     EXPECT_FLOAT_EQ(t.g->browseStep, previousStep);
-    EXPECT_FALSE(f.traces);   // one sample, no segment
+    EXPECT_FALSE(startFreshAxis(*t.g));  // live already: nothing to tell
+    t.run.n = 1;
+    EXPECT_FALSE(t.paint().traces);      // one sample, no segment
 }
 
 TEST(Paint, OneSampleLabelsUnderEveryThirdGridLine) {
@@ -277,21 +278,4 @@ TEST(Growth, AFullRunSettlesWithEverySampleOnThePlot) {
     t.settle();
     EXPECT_GE(t.g->N, 10000);
     EXPECT_LT(t.g->xLive()[9999], 1576.0f);
-}
-
-// ---- Commands ------------------------------------------------------------------
-
-TEST(Commands, EnableRules) {
-    RunState run;
-    GraphState g;
-    CommandStates c = commandStates(run, g);
-    EXPECT_FALSE(c.run || c.stop || c.undoZoom || c.save || c.print);
-    EXPECT_TRUE(c.open);
-    run.runEnable = 1;
-    run.n = 3;
-    run.loggerShown = 1;
-    g.follow = 0;
-    c = commandStates(run, g);
-    EXPECT_TRUE(c.run && c.undoZoom && c.save && c.print);
-    EXPECT_FALSE(c.stop || c.open);
 }

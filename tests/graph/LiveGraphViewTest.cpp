@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "SessionRun.h"
 #include "faults/Frozen.h"
 #include "graph/ExportedImage.h"
 #include "gui/MainWindow.h"
@@ -45,16 +46,10 @@ protected:
     }
     void TearDown() override { frame.reset(); }
 
-    kv::Model& model() { return frame->session().model(); }
-
-    // n samples, each quantity flat at its own level.
-    void run(int n) {
-        auto& m = model();
-        m.run.n = n;
-        m.run.runStartTime = 0;
-        m.run.intervalMs = 1000;
-        for (int q = 0; q < kv::kQuantities; ++q)
-            for (int i = 0; i <= n; ++i) m.doc->live[q][i] = kLevel[q];
+    // n samples from 00:00:00, one a second, each quantity flat at its own
+    // level unless `value` says otherwise.
+    void run(int n, std::function<float(int q, int i)> value = [](int q, int) { return kLevel[q]; }) {
+        ASSERT_TRUE(kvtest::putRun(frame->session(), {.n = n, .value = std::move(value)}));
     }
     // The view as the next paint draws it.
     QImage picture() {
@@ -136,7 +131,7 @@ TEST_F(View, SwitchedOffTraceLeavesNeitherTraceNorLegend) {
                                                          frame->clientOrigin());
     EXPECT_EQ(on.pixel(legend) & 0xFFFFFF, kColour[1] & 0xFFFFFF);
     EXPECT_GT(countColour(on, kColour[1]), 500);
-    model().run.traces[1] = 0;
+    frame->session().setTraces({1, 0, 1, 1, 1});
     const QImage off = picture();
     EXPECT_EQ(countColour(off, kColour[1]), 0);
     EXPECT_EQ(off.pixel(legend) & 0xFFFFFF, qRgb(217, 218, 212) & 0xFFFFFF);
@@ -171,7 +166,7 @@ TEST_F(View, DragPushesALevelAndEntersBrowseMode) {
     EXPECT_TRUE(view->scrollBar()->isEnabled());
     EXPECT_EQ(view->scrollBar()->maximum(), 200);
     EXPECT_TRUE(frame->action("undozoom")->isEnabled());
-    EXPECT_EQ(model().run.dragInProgress, 0);
+    EXPECT_EQ(view->graph().dragInProgress, 0);
     // Zoomed in four times or so: the flat AIR trace moved down the plot.
     const QImage img = picture();
     const kv::GraphState& g = view->graph();
@@ -208,15 +203,14 @@ TEST_F(View, ScrollBarMovesAZoomedRun) {
     picture();
     drag(plotPoint(0, 0), plotPoint(view->plotGeometry().W / 4, view->plotGeometry().H));
     picture();
-    const int fv = model().run.firstVisible;
+    const int fv = view->graph().firstVisible;
     EXPECT_EQ(view->scrollBar()->value(), fv);
     view->scrollBar()->setValue(fv + 50);
-    EXPECT_EQ(model().run.scrollShift, -49);
+    EXPECT_EQ(view->graph().scrollShift, -49);
 }
 
 TEST_F(View, CursorReadOutAndXorLine) {
-    run(60);
-    model().doc->live[kv::AIR][30] = 23.5f;
+    run(60, [](int q, int i) { return q == kv::AIR && i == 30 ? 23.5f : kLevel[q]; });
     const QImage before = picture();
     const float step = view->graph().liveStep;
     const QPoint at = plotPoint(static_cast<int>(30 * step), 50);
@@ -230,6 +224,22 @@ TEST_F(View, CursorReadOutAndXorLine) {
     const QImage moved = screenImage();
     for (int y = at.y() - 20; y < at.y() + 20; ++y)
         EXPECT_EQ(moved.pixel(at.x(), y), before.pixel(at.x(), y)) << y;
+    // The repaint a committed sample asks for keeps the line; a plain repaint drops it.
+    const auto lineAt = [&](int x) {
+        const QImage img = screenImage();
+        int changed = 0;
+        for (int y = at.y() - 20; y < at.y() + 20; ++y) changed += img.pixel(x, y) != before.pixel(x, y);
+        return changed;
+    };
+    emit frame->session().sampleCommitted(60);
+    EXPECT_GT(lineAt(at.x() + 40), 5);
+    view->update();
+    EXPECT_EQ(lineAt(at.x() + 40), 0);
+    // A run ended (Stop, a silent meter) before that repaint drops it too.
+    QTest::mouseMove(view, at);
+    emit frame->session().sampleCommitted(60);
+    emit frame->session().runEnded();
+    EXPECT_EQ(lineAt(at.x()), 0);
 }
 
 TEST_F(View, PanelRepaintAboveTheViewLeavesNoCursorBehind) {
@@ -268,7 +278,7 @@ TEST_P(ViewExport, FormatSizeAndTraceColours) {
     EXPECT_EQ(area.left(), view->plotGeometry().colX);
     EXPECT_EQ(area.right(), view->width() - 1);
     for (int q = 0; q < kv::kQuantities; ++q) EXPECT_TRUE(kvtest::drawsIn(bytes, kColour[q])) << q;
-    model().run.traces[kv::WB] = 0;
+    frame->session().setTraces({1, 0, 1, 1, 1});
     ASSERT_TRUE(exportGraphTo(path, view->picture(), &error));
     EXPECT_TRUE(kvtest::lacks(kvtest::fileBytes(path), kColour[kv::WB]));
     EXPECT_TRUE(kvtest::drawsIn(kvtest::fileBytes(path), kColour[kv::AIR]));
@@ -360,7 +370,6 @@ TEST_F(View, ExportFailureLeavesNothingBehind) {
 TEST_F(View, ExportCommandAsksForTheFile) {
     EXPECT_FALSE(frame->action("exportimage")->isEnabled());
     run(60);
-    frame->updateCommandStates();
     picture();
     ASSERT_TRUE(frame->action("exportimage")->isEnabled());
     struct Row { int filter; const char* typed; const char* written; const char* says; };

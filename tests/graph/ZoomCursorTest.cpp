@@ -76,7 +76,7 @@ TEST(Zoom, ClickWithoutMovingChangesNothing) {
     EXPECT_FALSE(up.finished);
     EXPECT_EQ(t.g->follow, 1);
     EXPECT_EQ(t.g->L, 0);
-    EXPECT_EQ(t.run.dragInProgress, 0);
+    EXPECT_EQ(t.g->dragInProgress, 0);
 }
 
 TEST(Zoom, NothingHappensBeforeTheFirstSample) {
@@ -85,6 +85,16 @@ TEST(Zoom, NothingHappensBeforeTheFirstSample) {
     MoveEffects mv;
     EXPECT_FALSE(kv::moveTo(*t.g, t.geo, t.run, 700, 500, mv));
     EXPECT_EQ(t.g->dragging, 0);
+}
+
+TEST(Zoom, OneSampleHasNothingToZoomInto) {
+    GraphFixture t = liveGraph(1);
+    const ReleaseEffects up = t.drag(t.geo.plotLeft + 100, t.geo.plotTop + 100, t.geo.plotLeft + 500, t.geo.plotTop + 400);
+    EXPECT_TRUE(up.removeBand);
+    EXPECT_FALSE(up.finished);
+    EXPECT_EQ(t.g->follow, 1);
+    EXPECT_EQ(t.g->L, 0);
+    EXPECT_EQ(t.g->dragInProgress, 0);
 }
 
 TEST(Zoom, BoxBeyondThePlotIsCutAtItsEdges) {
@@ -134,12 +144,12 @@ TEST(Zoom, FirstBoxFreezesTheLiveAxis) {
 TEST(Zoom, UndoReturnsToLiveMode) {
     GraphFixture t = liveGraph(200);
     t.drag(t.geo.plotLeft + 10, t.geo.plotTop, t.geo.plotLeft + 400, t.geo.plotBottom);
-    t.run.scrollShift = -20;
+    t.g->scrollShift = -20;
     t.paint();
-    undoZoom(*t.g, t.run);
+    undoZoom(*t.g);
     EXPECT_EQ(t.g->L, 0);
     EXPECT_EQ(t.g->follow, 1);
-    EXPECT_EQ(t.run.scrollShift, 0);
+    EXPECT_EQ(t.g->scrollShift, 0);
     EXPECT_FLOAT_EQ(t.g->browseStep, t.g->liveStep);
     EXPECT_TRUE(t.paint().live);
 }
@@ -154,7 +164,7 @@ TEST(Browse, LeftHalfDoublesTheSpacingAndSetsThePosition) {
     EXPECT_FALSE(f.live);
     EXPECT_TRUE(f.scrollRange);
     EXPECT_TRUE(f.scrollPosition);
-    EXPECT_EQ(t.run.firstVisible, 0);
+    EXPECT_EQ(t.g->firstVisible, 0);
     EXPECT_FLOAT_EQ(f.x0, 0.0f);
     EXPECT_NEAR(f.dx, 2 * step, 1e-3);
     EXPECT_NEAR(t.g->xRecord(1)[500], 2 * t.g->xRecord(0)[500], 1e-2);
@@ -183,14 +193,14 @@ TEST(Browse, ScrollShiftMovesTracesAndTimes) {
     GraphFixture t = liveGraph(1000);
     t.drag(t.geo.plotLeft + t.geo.W / 2, t.geo.plotTop, t.geo.plotRight, t.geo.plotBottom);
     GraphFrame f = t.paint();
-    const int fv = t.run.firstVisible;
+    const int fv = t.g->firstVisible;
     EXPECT_GT(fv, 400);
     int xs[kMaxSamples], ys[kMaxSamples];
     tracePixels(*t.g, f, t.run, AIR, xs, ys);
     const int before = xs[fv + 10];
-    t.run.scrollShift = -100;   // scroll bar moved on by 100 samples
+    t.g->scrollShift = -100;   // scroll bar moved on by 100 samples
     f = t.paint();
-    EXPECT_EQ(t.run.firstVisible, fv);
+    EXPECT_EQ(t.g->firstVisible, fv);
     tracePixels(*t.g, f, t.run, AIR, xs, ys);
     EXPECT_NEAR(xs[fv + 110], before, 1);
     EXPECT_EQ(t.g->labelTime[0], fv + 100);
@@ -285,11 +295,11 @@ TEST(Cursor, CommitRepaintKeepsTheLineAndAPlainRepaintDropsIt) {
     GraphFixture t = liveGraph(20);
     MoveEffects mv;
     moveTo(*t.g, t.geo, t.run, 500, 300, mv);
-    t.run.fresh = 1;
+    t.g->fresh = 1;
     GraphFrame f = t.paint();
     EXPECT_TRUE(f.cursorLine);
     EXPECT_EQ(f.cursorLineX, 500 - t.geo.plotLeft);
-    EXPECT_EQ(t.run.fresh, 0);
+    EXPECT_EQ(t.g->fresh, 0);
     f = t.paint();
     EXPECT_FALSE(f.cursorLine);
     EXPECT_EQ(t.g->cursorOff, 1);
@@ -303,7 +313,7 @@ TEST(Cursor, RubberBandFollowsAndLeavesNothingOnTheAnchor) {
     EXPECT_TRUE(a.band);
     EXPECT_TRUE(a.oldBand.empty());
     EXPECT_EQ(a.newBand, (IRect{400, 200, 450, 260}));
-    EXPECT_EQ(t.run.dragInProgress, 1);
+    EXPECT_EQ(t.g->dragInProgress, 1);
     moveTo(*t.g, t.geo, t.run, 400, 200, b);
     EXPECT_EQ(b.oldBand, (IRect{400, 200, 450, 260}));
     EXPECT_TRUE(b.newBand.empty());
@@ -317,11 +327,11 @@ TEST(Cursor, DragLeavingTheZoneIsCancelled) {
     pressAt(*t.g, t.geo, t.run, 400, 200);
     MoveEffects mv;
     moveTo(*t.g, t.geo, t.run, 450, 260, mv);
-    EXPECT_FALSE(dragZoneCheck(*t.g, t.geo, t.run, 450, 260));
-    EXPECT_FALSE(dragZoneCheck(*t.g, t.geo, t.run, 250, 260));   // inside: left of the plot but in the zone
-    EXPECT_TRUE(dragZoneCheck(*t.g, t.geo, t.run, 240, 260));
+    EXPECT_FALSE(dragZoneCheck(*t.g, t.geo, 450, 260));
+    EXPECT_FALSE(dragZoneCheck(*t.g, t.geo, 250, 260));   // inside: left of the plot but in the zone
+    EXPECT_TRUE(dragZoneCheck(*t.g, t.geo, 240, 260));
     EXPECT_EQ(t.g->dragging, 0);
-    EXPECT_EQ(t.run.dragInProgress, 0);
+    EXPECT_EQ(t.g->dragInProgress, 0);
     ReleaseEffects up;
     releaseAt(*t.g, t.geo, t.run, 450, 260, up);
     EXPECT_FALSE(up.finished);

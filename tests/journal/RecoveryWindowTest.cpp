@@ -209,9 +209,7 @@ TEST(JournalChild, DesktopRunUntilKilled) {
     MainWindow w(o);
     w.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.session().model().run.runEnable == 1; }, 20000));
-    kv::applyRunSettings(w.session().model(), 1, 1000);
-    kv::finishRunCommand(w.session().model());
-    w.view()->update();
+    w.session().run(1, 1000);
     QTest::qWait(120000);   // until killed
 }
 

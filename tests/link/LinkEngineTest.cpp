@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/link/CommandPacket.h"
+#include "core/link/CommandStates.h"
 #include "core/link/FrameBuilder.h"
 #include "core/link/LinkEngine.h"
 
@@ -94,7 +95,6 @@ TEST_F(Link, RunStatesIdleArmedRecording) {
     EXPECT_EQ(m.run.runEnable, 0);
     EXPECT_EQ(m.run.stopEnable, 1);
     EXPECT_EQ(m.link.hasRunData, 1);
-    EXPECT_EQ(m.run.rearmSampleTimer, 1);
     EXPECT_EQ(m.run.intervalMs, 1000);
     EXPECT_EQ(m.bar.sampleRate, "1");
     EXPECT_EQ(m.bar.sampleCount, "1000");
@@ -125,13 +125,10 @@ TEST_F(Link, SampleTickCommitsOnlyAfterANewFrame) {
     frame(0, 20.5f);
     EXPECT_TRUE(kv::sampleTick(m));
     EXPECT_EQ(m.run.n, 1);
-    EXPECT_EQ(m.run.fresh, 1);
     EXPECT_EQ(m.bar.dataNo, "1");
     EXPECT_EQ(m.bar.startTime, "01/01/70 00:00:00");
-    m.run.fresh = 0;
     EXPECT_FALSE(kv::sampleTick(m));  // no frame since the last commit
     EXPECT_EQ(m.run.n, 1);
-    EXPECT_EQ(m.run.fresh, 0);
     frame(1, 21.5f);
     frame(1, 22.5f);  // two frames, one commit: the newest values
     EXPECT_TRUE(kv::sampleTick(m));
@@ -171,7 +168,6 @@ TEST_F(Link, StopKeepsTheCommittedSamples) {
     }
     kv::stopRun(m);
     EXPECT_EQ(m.run.n, 3);
-    EXPECT_EQ(m.run.fresh, 0);
     frame(10, 99.0f);  // frames go on landing at n, not committed
     EXPECT_FALSE(kv::sampleTick(m));
     EXPECT_EQ(m.run.n, 3);
@@ -200,8 +196,7 @@ TEST_F(Link, RunEndsAtTheTarget) {
     }
     EXPECT_EQ(m.run.n, 1000);
     EXPECT_EQ(state(), kRecording);
-    const auto fx = frame(1000, 1234.0f);  // lands at position n, then ends the run
-    EXPECT_TRUE(fx.runEnded);
+    frame(1000, 1234.0f);  // lands at position n, then ends the run
     EXPECT_EQ(state(), kIdle);
     EXPECT_EQ(m.run.stopEnable, 0);
     EXPECT_FALSE(kv::sampleTick(m));
@@ -217,9 +212,7 @@ TEST_F(Link, RefusedReadAlsoEndsARunAtItsTarget) {
     frame(0);
     m.run.n = 1000;
     m.run.newSample = 0;
-    const auto fx = badRead(1);
-    EXPECT_FALSE(fx.accepted);
-    EXPECT_TRUE(fx.runEnded);
+    EXPECT_FALSE(badRead(1).accepted);
     EXPECT_EQ(state(), kIdle);
 }
 
@@ -271,7 +264,7 @@ TEST_F(Link, OtherEventsDiscardTheInput) {
     const auto fx = kv::serialEvent(m, port, 3, b.data(), b.size(), 0);
     EXPECT_FALSE(fx.accepted);
     EXPECT_EQ(port.calls, std::vector<std::string>{"discard"});
-    EXPECT_EQ(m.doc->sampleCountCopy, 4);
+    EXPECT_EQ(m.run.n, 4);
     EXPECT_EQ(m.run.newSample, 0);
 }
 
@@ -294,13 +287,11 @@ TEST_F(Link, WatchdogFindsTheMeterSilent) {
     kv::sampleTick(m);
     m.link.alarmHigh[0] = 1;
     m.link.alarmLow[4] = 1;
-    m.run.fresh = 1;
     // One tick with the frame seen arms it; the next one finds silence.
     EXPECT_FALSE(kv::watchdogTick(m, port));
     EXPECT_TRUE(port.calls.empty());
     EXPECT_TRUE(kv::watchdogTick(m, port));
     EXPECT_EQ(m.run.offline, 1);
-    EXPECT_EQ(m.run.fresh, 0);
     for (int q = 0; q < 5; ++q) EXPECT_EQ(m.link.alarmHigh[q] + m.link.alarmLow[q], 0);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(m.link.comEnable[i], 1);
     EXPECT_EQ(m.link.otherComEnable, 1);
@@ -315,6 +306,26 @@ TEST_F(Link, WatchdogFindsTheMeterSilent) {
     EXPECT_EQ(m.run.offline, 0);
     EXPECT_FALSE(kv::watchdogTick(m, port));
     EXPECT_EQ(port.calls.size(), 2u);
+}
+
+// Unattended recording keeps a run through a silence, armed or recording,
+// and goes on with the frames; everything else the silence does is the same.
+TEST_F(Link, WatchdogKeepsTheRunWhenSilenceDoesNotEndIt) {
+    const struct { const char* name; bool firstFrame; const char* state; } rows[] = {
+        {"armed", false, kArmed}, {"recording", true, kRecording}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        m = kv::Model{};
+        kv::initLinkAtStartup(m);
+        frame(0);
+        run(1, 1000);
+        if (r.firstFrame) frame(1);
+        EXPECT_FALSE(kv::watchdogTick(m, port, kv::Silence::KeepsRun));
+        EXPECT_TRUE(kv::watchdogTick(m, port, kv::Silence::KeepsRun));
+        EXPECT_EQ(m.run.offline, 1);
+        EXPECT_EQ(m.run.stopEnable, 0);
+        EXPECT_EQ(state(), r.state);
+    }
 }
 
 TEST_F(Link, WatchdogOpensAClosedPortWithoutClosingIt) {
@@ -401,5 +412,21 @@ INSTANTIATE_TEST_SUITE_P(
         TimelineCase{"SilentToTheEnd", 500, 3000, 20000, 10000, 3, 2, false, true},
         TimelineCase{"NeverSends", 500, 0, 20000, 10000, 0, 4, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The one rule for the commands' states: the model's flags and what only
+// windows know (browse mode, a logger viewer shown).
+TEST(CommandStates, EnableRules) {
+    kv::Model m;
+    kv::CommandStates c = kv::commandStates(m, false, false);
+    EXPECT_FALSE(c.run || c.stop || c.undoZoom || c.save || c.print || c.exportImage);
+    EXPECT_TRUE(c.open && c.otherCom && c.com[0]);
+    m.run.runEnable = 1;
+    m.run.n = 3;
+    m.link.comEnable[2] = 0;
+    m.link.comCheck[2] = 1;
+    c = kv::commandStates(m, true, true);
+    EXPECT_TRUE(c.run && c.undoZoom && c.save && c.print && c.exportImage && c.comChecked[2]);
+    EXPECT_FALSE(c.stop || c.open || c.com[2] || c.comChecked[1]);
+}
 
 }  // namespace

@@ -30,13 +30,11 @@ TEST(LoggerEndToEnd, RecordSaveViewAndExport) {
     o.port = sim.ptyPath();
     MainWindow frame(o);
     frame.show();
-    kv::Model& m = frame.session().model();
+    const kv::Model& m = frame.session().model();
 
     // A run at one sample a second, stopped after a few samples.
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.runEnable == 1; }, 20000)) << "no frames from the sim";
-    kv::applyRunSettings(m, 1, 1000);
-    kv::finishRunCommand(m);
-    frame.view()->update();
+    frame.session().run(1, 1000);
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.n >= 4; }, 30000));
     frame.findChild<QAction*>("stop")->trigger();
     const int n = m.run.n;
@@ -61,8 +59,7 @@ TEST(LoggerEndToEnd, RecordSaveViewAndExport) {
     auto* viewer = frame.findChild<LoggerViewer*>();
     ASSERT_NE(viewer, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.run.loggerShown == 1; }, 5000));
-    frame.updateCommandStates();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->hasBeenShown(); }, 5000));
     EXPECT_FALSE(open->isEnabled()) << "Open is disabled while the viewer is shown";
 
     ASSERT_TRUE(viewer->downloadFile(data));
@@ -71,7 +68,7 @@ TEST(LoggerEndToEnd, RecordSaveViewAndExport) {
     EXPECT_EQ(viewer->list()->item(0, 3)->text(), QString::number(n));
     for (int i = 0; i < n; ++i)
         for (int q = 0; q < kv::kQuantities; ++q)
-            ASSERT_EQ(m.doc->logged.samples[i * 5 + q], m.doc->live[q][i]) << "sample " << i << " quantity " << q;
+            ASSERT_EQ(viewer->shown().run.samples[i * 5 + q], m.doc->live[q][i]) << "sample " << i << " quantity " << q;
     EXPECT_EQ(viewer->shownStart(), m.run.runStartTime);
 
     // The tool's export of the saved file is the text file Save wrote.
@@ -84,8 +81,5 @@ TEST(LoggerEndToEnd, RecordSaveViewAndExport) {
     // Closing the viewer offers Open again.
     viewer->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(m.run.loggerShown, 0);
-    EXPECT_EQ(m.run.loggerOpen, 0);
-    frame.updateCommandStates();
     EXPECT_TRUE(open->isEnabled());
 }

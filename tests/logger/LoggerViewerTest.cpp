@@ -15,6 +15,7 @@
 #include <QToolBar>
 
 #include "core/Model.h"
+#include "gui/MainWindow.h"
 #include "gui/logger/LoggerViewer.h"
 #include "session/MeterSession.h"
 #include "gui/dialogs/YScaleDialog.h"
@@ -31,8 +32,7 @@ constexpr QRgb kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kYellow = 0xFFFFFF00u;
 class LoggerViewerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        model.run.loggerOpen = 1;
-        dlg = new LoggerViewer(model);
+        dlg = new LoggerViewer(session);
         dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg));
         good = writeRun("run.AsmDat", 200, 10, 0);
@@ -66,7 +66,7 @@ protected:
         return kvtest::fileBytes(path);
     }
 
-    kv::Model model;
+    MeterSession session;
     kvtest::ScratchDir dir;
     QPointer<LoggerViewer> dlg;
     QString good;
@@ -99,7 +99,7 @@ TEST_F(LoggerViewerTest, WindowListToolbarAndScrollBar) {
     }
     EXPECT_EQ(list->geometry(), QRect(6, 28, 232, 568));
     EXPECT_FALSE(dlg->scrollBar()->isEnabled());
-    EXPECT_EQ(model.run.loggerShown, 1);   // set by the first paint
+    EXPECT_TRUE(dlg->hasBeenShown());   // set by the first paint
 }
 
 TEST_F(LoggerViewerTest, SameFileTwiceGivesTwoSetsDifferingInNumber) {
@@ -113,8 +113,6 @@ TEST_F(LoggerViewerTest, SameFileTwiceGivesTwoSetsDifferingInNumber) {
     EXPECT_EQ(cell(0, 2), "5sec");
     EXPECT_EQ(cell(0, 3), "200");
     EXPECT_EQ(dlg->sets().at(0).samples, dlg->sets().at(1).samples);
-    EXPECT_EQ(model.doc->fileTagRead, "00");
-    EXPECT_EQ(model.run.newRun, 0);
 }
 
 TEST_F(LoggerViewerTest, TheHundredAndFirstDownloadStartsTheListAgain) {
@@ -151,10 +149,6 @@ TEST_F(LoggerViewerTest, RefusedFilesLeaveTheTableAlone) {
     EXPECT_FALSE(dlg->downloadFile(QString::fromStdString(dir.file("absent.AsmDat"))));
     QTest::qWait(20);
     EXPECT_TRUE(none.seen().empty());
-    EXPECT_EQ(dlg->list()->rowCount(), 1);
-    // Not open: Download does nothing.
-    model.run.loggerOpen = 0;
-    EXPECT_FALSE(dlg->downloadFile(good));
     EXPECT_EQ(dlg->list()->rowCount(), 1);
 }
 
@@ -256,7 +250,7 @@ TEST_F(LoggerViewerTest, CursorLineDrawnTwiceIsGone) {
 TEST_F(LoggerViewerTest, DoubleClickRestoresTheSetsOwnScale) {
     ASSERT_TRUE(dlg->downloadFile(writeRun("a.AsmDat", 50, 20, -2)));
     ASSERT_TRUE(dlg->downloadFile(writeRun("b.AsmDat", 80, 5, 2)));
-    EXPECT_EQ(model.run.loggerYGain, 5);
+    EXPECT_EQ(dlg->shown().yGain, 5);
     ModalScript script({[](QWidget* w) {
         auto* d = qobject_cast<YScaleDialog*>(w);
         ASSERT_NE(d, nullptr);
@@ -265,57 +259,68 @@ TEST_F(LoggerViewerTest, DoubleClickRestoresTheSetsOwnScale) {
         d->accept();
     }});
     dlg->action("Y Axis")->trigger();
-    EXPECT_EQ(model.run.loggerYGain, 500);
-    EXPECT_EQ(model.run.loggerYOffset, -5);
+    EXPECT_EQ(dlg->shown().yGain, 500);
+    EXPECT_EQ(dlg->shown().yOffset, -5);
+    EXPECT_EQ(session.model().run.loggerYGain, 5) << "the viewer's scale is its own";
 
     QTableWidget* list = dlg->list();
     const QRect r0 = list->visualItemRect(list->item(0, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r0.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r0.center());
-    EXPECT_EQ(model.run.loggerYGain, 20);
-    EXPECT_EQ(model.run.loggerYOffset, -2);
-    EXPECT_EQ(model.doc->logged.count, 50);
+    EXPECT_EQ(dlg->shown().yGain, 20);
+    EXPECT_EQ(dlg->shown().yOffset, -2);
+    EXPECT_EQ(dlg->shown().run.count, 50);
     EXPECT_EQ(dlg->shownStart(), dlg->sets().at(0).start);
 
     dlg->chooseSet(1);
-    EXPECT_EQ(model.run.loggerYGain, 5);
-    EXPECT_EQ(model.doc->logged.count, 80);
+    EXPECT_EQ(dlg->shown().yGain, 5);
+    EXPECT_EQ(dlg->shown().run.count, 80);
     dlg->chooseSet(2);   // no such set
-    EXPECT_EQ(model.doc->logged.count, 80);
+    EXPECT_EQ(dlg->shown().run.count, 80);
 }
 
-TEST_F(LoggerViewerTest, ARunOpenedElsewhereIsAppendedByTheNextPaint) {
-    auto rec = kvtest::makeRamp(7, 3);
-    kv::applyRecord(*rec, *model.doc, model.run);
-    ASSERT_EQ(model.run.newRun, 1);
-    dlg->repaintNow();
-    EXPECT_EQ(dlg->list()->rowCount(), 1);
+TEST_F(LoggerViewerTest, ARunOpenedElsewhereJoinsTheListAtOnce) {
+    kvtest::writeBytes(dir.file("seven.AsmDat"), kv::encodeDataFile(*kvtest::makeRamp(7, 3)));
+    ASSERT_TRUE(session.openRun(QString::fromStdString(dir.file("seven.AsmDat"))).ok());
+    // Nobody asks the viewer to paint: the session's signal appends the set.
+    ASSERT_EQ(dlg->list()->rowCount(), 1);
     EXPECT_EQ(cell(0, 3), "7");
-    EXPECT_EQ(model.run.newRun, 0);
+    EXPECT_EQ(dlg->shown().run.count, 7);
+    // A refused file signals nothing.
+    kvtest::writeBytes(dir.file("half.AsmDat"), kvtest::readBytes(good.toStdString()).substr(0, 100));
+    EXPECT_FALSE(session.openRun(QString::fromStdString(dir.file("half.AsmDat"))).ok());
+    EXPECT_EQ(dlg->list()->rowCount(), 1);
 }
 
-TEST(LoggerViewerOnSession, ARunOpenedInTheMainWindowJoinsTheListAtOnce) {
-    MeterSession session;
-    session.model().run.loggerOpen = 1;
-    LoggerViewer viewer(session);
-    viewer.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
-    kvtest::ScratchDir dir;
-    kvtest::writeBytes(dir.file("run.AsmDat"), kv::encodeDataFile(*kvtest::makeRamp(7, 3)));
-    ASSERT_TRUE(session.openRun(QString::fromStdString(dir.file("run.AsmDat"))).ok());
-    // Nobody asks the viewer to paint: the session's signal does.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.list()->rowCount() == 1; }, 5000));
-}
-
-TEST_F(LoggerViewerTest, ClosingEmptiesTheTableAndClearsTheFlags) {
+TEST_F(LoggerViewerTest, ClosingEmptiesTheTableAndEndsDownload) {
     ASSERT_TRUE(dlg->downloadFile(good));
-    model.run.newRun = 1;
     dlg->close();
-    EXPECT_EQ(model.run.loggerOpen, 0);
-    EXPECT_EQ(model.run.loggerShown, 0);
-    EXPECT_EQ(model.run.newRun, 0);
+    EXPECT_FALSE(dlg->hasBeenShown());
+    EXPECT_EQ(dlg->list()->rowCount(), 0);
+    EXPECT_FALSE(dlg->downloadFile(good));   // closed: Download does nothing
+    EXPECT_EQ(dlg->list()->rowCount(), 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull());
+}
+
+// Open (Ctrl+O) with no viewer: the next viewer the main window opens shows
+// that run, once.
+TEST(LoggerViewerInMainWindow, ARunOpenedBeforeTheViewerIsItsFirstSet) {
+    kvtest::ScratchDir dir;
+    kvtest::writeBytes(dir.file("run.AsmDat"), kv::encodeDataFile(*kvtest::makeRamp(7, 3)));
+    AppOptions o;
+    o.configDir = QString::fromStdString(dir.file("config"));
+    o.port = QString::fromStdString(dir.file("no-such-device"));
+    MainWindow w(o);
+    ASSERT_TRUE(w.session().openRun(QString::fromStdString(dir.file("run.AsmDat"))).ok());
+    for (int rows : {1, 0}) {
+        w.action("open")->trigger();
+        auto* viewer = w.findChild<LoggerViewer*>();
+        ASSERT_NE(viewer, nullptr);
+        EXPECT_EQ(viewer->list()->rowCount(), rows);
+        viewer->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 class LoggerExport : public LoggerViewerTest, public ::testing::WithParamInterface<const char*> {};

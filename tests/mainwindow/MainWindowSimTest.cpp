@@ -25,7 +25,7 @@ struct Rig {
         frame->show();
         return true;
     }
-    kv::Model& m() { return frame->session().model(); }
+    const kv::Model& m() { return frame->session().model(); }
     QTemporaryDir dir;
     kvtest::SimProcess sim;
     std::unique_ptr<MainWindow> frame;
@@ -46,10 +46,8 @@ TEST(MainWindowWithSim, RecordsOneSamplePerIntervalAndStopKeepsThem) {
     EXPECT_FALSE(rig.m().meter.upper.empty());
     EXPECT_EQ(rig.m().run.offline, 0);
 
-    // Run at 1 s (the dialog's answer applied directly).
-    kv::applyRunSettings(rig.m(), 1, 1000);
-    kv::finishRunCommand(rig.m());
-    rig.frame->view()->update();
+    // Run at 1 s (the dialog's answer given to the session directly).
+    rig.frame->session().run(1, 1000);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.m().run.n >= 3; }, 30000));
     EXPECT_EQ(rig.m().link.hasRunData, 1);
     // The committed samples hold readings of the meter, not zeros.

@@ -1,5 +1,5 @@
 // The main window's own rules: closing, the configuration written on a first
-// start, the COM check marks and the command enable rules.
+// start, the COM check marks and the command enable states, whatever changes them.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -13,13 +13,23 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <functional>
+#include <optional>
 #include <tuple>
+#include <utility>
+#include <vector>
 
+#include "SessionRun.h"
+#include "TestPty.h"
 #include "gui/MainWindow.h"
+#include "gui/graph/LiveGraphView.h"
+#include "gui/logger/LoggerViewer.h"
 #include "session/MeterSession.h"
 #include "core/link/LinkEngine.h"
 #include "core/record/DataFile.h"
@@ -41,10 +51,11 @@ QStringList answeringBoxes(QMessageBox::StandardButton answer, const std::functi
     return seen;
 }
 
-AppOptions optionsIn(const QTemporaryDir& dir) {
+// The configuration in `dir`; the meter on `port`, else on nothing the frame can open.
+AppOptions optionsIn(const QTemporaryDir& dir, const QString& port = {}) {
     AppOptions o;
     o.configDir = dir.path();
-    o.port = dir.path() + "/no-such-device";  // nothing to open: the frame must not mind
+    o.port = port.isEmpty() ? dir.path() + "/no-such-device" : port;
     return o;
 }
 
@@ -76,8 +87,7 @@ TEST(MainWindow, TitleAndMenusAsStarted) {
     EXPECT_EQ(file, QStringList({"&Save", "&Open", "&Print", "Export Graph &Image...", "&Exit"}));
     EXPECT_EQ(w.action("exportimage")->statusTip(), "Export Graph Image");
     EXPECT_FALSE(w.action("exportimage")->isEnabled());
-    w.session().model().run.n = 1;
-    w.updateCommandStates();
+    ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 1}));
     EXPECT_TRUE(w.action("save")->isEnabled());
     EXPECT_TRUE(w.action("print")->isEnabled());
     EXPECT_TRUE(w.action("exportimage")->isEnabled());
@@ -106,7 +116,7 @@ TEST(MainWindow, ClosingAsksOnlyWhenMoreThanOneSample) {
         SCOPED_TRACE(n);
         QTemporaryDir dir;
         MainWindow w(optionsIn(dir));
-        w.session().model().run.n = n;
+        if (n > 0) ASSERT_TRUE(kvtest::putRun(w.session(), {.n = n}));
         bool closed = false;
         const QStringList asked = answeringBoxes(QMessageBox::No, [&] { closed = w.close(); });
         EXPECT_TRUE(closed);
@@ -137,15 +147,16 @@ TEST(MainWindow, FirstStartWritesEveryKeyInOrderOnClosing) {
 }
 
 TEST(MainWindow, StopKeepsCommittedSamples) {
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    MainWindow w(optionsIn(dir));
-    auto& m = w.session().model();
-    m.run.runEnable = 1;
-    kv::applyRunSettings(m, 1, 1000);
-    m.link.startPending = 0;
-    m.link.stopped = 0;
-    m.run.n = 42;
-    w.updateCommandStates();
+    MainWindow w(optionsIn(dir, pty.path()));
+    const kv::Model& m = w.session().model();
+    ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 42}));
+    // A frame enables Run; a confirmed Run enables Stop.
+    ASSERT_TRUE(pty.write(kvtest::frameReading(21.5f)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.action("run")->isEnabled(); }, 10000));
+    w.session().run(1, 1000);
     ASSERT_TRUE(w.action("stop")->isEnabled());
     w.action("stop")->trigger();
     EXPECT_EQ(m.run.n, 42);
@@ -155,23 +166,95 @@ TEST(MainWindow, StopKeepsCommittedSamples) {
 }
 
 TEST(MainWindow, StatisticsFollowTheRunSoFar) {
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    MainWindow w(optionsIn(dir));
-    kv::Model& m = w.session().model();
-    m.run.runStartTime = 0;
-    m.run.intervalMs = 1000;
-    for (int i = 0; i < 4; ++i) m.doc->live[kv::AIR][i] = 20.0f + i;
-    m.run.n = 2;
+    MainWindow w(optionsIn(dir, pty.path()));
+    ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 2, .value = [](int, int i) { return 20.0f + i; }}));
     w.action("statistics")->trigger();
     auto* stats = w.findChild<QTableWidget*>("statistics");
     ASSERT_NE(stats, nullptr);
     EXPECT_EQ(stats->item(kv::AIR, 0)->text(), "2");
     EXPECT_EQ(stats->item(kv::AIR, 3)->text(), "21.00");
-    // The next committed sample reaches the open window.
-    m.run.n = 4;
-    emit w.session().sampleCommitted(4);
-    EXPECT_EQ(stats->item(kv::AIR, 0)->text(), "4");
-    EXPECT_EQ(stats->item(kv::AIR, 3)->text(), "23.00");
+    // A new run: its first committed sample reaches the open window.
+    ASSERT_TRUE(pty.write(kvtest::frameReading(30.5f)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.action("run")->isEnabled(); }, 10000));
+    w.session().run(1, 1000);
+    ASSERT_TRUE(pty.write(kvtest::frameReading(30.5f)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stats->item(kv::AIR, 0)->text() == "1"; }, 10000));
+    EXPECT_EQ(stats->item(kv::AIR, 3)->text(), "30.50");
+}
+
+// Every cause of a command's state reaches both the menu item and the tool
+// button, whoever caused it, without anybody refreshing the window by hand.
+// The steps run in order on one window, each from the state the last one left.
+TEST(MainWindow, EveryCauseOfACommandStateReachesMenuAndToolbar) {
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    MainWindow w(optionsIn(dir, pty.path()));
+    w.resize(1280, 900);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    LiveGraphView* view = w.view();
+    auto* toolbar = w.findChild<QToolBar*>("toolbar");
+    ASSERT_NE(toolbar, nullptr);
+    const auto zoom = [&] {
+        view->repaint();
+        const kv::PlotGeometry g = view->plotGeometry();
+        const QPoint a(g.plotLeft + 100, g.plotTop + 100), b(g.plotLeft + 400, g.plotTop + 400);
+        QTest::mousePress(view, Qt::LeftButton, {}, a);
+        QTest::mouseMove(view, b);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, b);
+    };
+    const auto logger = [&] { return w.findChild<LoggerViewer*>(); };
+
+    struct Step {
+        const char* cause;
+        std::function<void()> act;
+        std::vector<std::pair<const char*, bool>> enabled;   // command -> expected
+    };
+    const Step steps[] = {
+        {"AsStarted", [] {}, {{"save", false}, {"print", false}, {"run", false}, {"stop", false},
+                              {"undozoom", false}, {"open", true}, {"com1", true}}},
+        {"RunPutBack", [&] { ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 200})); },
+         {{"save", true}, {"print", true}, {"exportimage", true}}},
+        {"ZoomBox", zoom, {{"undozoom", true}}},
+        {"UndoZoom", [&] { w.action("undozoom")->trigger(); }, {{"undozoom", false}}},
+        {"ZoomAgain", zoom, {{"undozoom", true}}},
+        {"RunPutBackWhileZoomed", [&] { ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 300})); },
+         {{"undozoom", false}, {"save", true}}},
+        {"ZoomOnceMore", zoom, {{"undozoom", true}}},
+        {"FrameArrives", [&] { ASSERT_TRUE(pty.write(kvtest::frameReading(21.5f))); },
+         {{"run", true}, {"com1", false}, {"othercom", false}}},
+        {"RunConfirmed", [&] { w.session().run(1, 1000); }, {{"run", false}, {"stop", true}, {"undozoom", true}}},
+        {"FirstSampleOfTheNewRun", [&] { ASSERT_TRUE(pty.write(kvtest::frameReading(22.5f))); },
+         {{"undozoom", false}, {"stop", true}}},
+        {"Stop", [&] { w.action("stop")->trigger(); }, {{"stop", false}}},
+        {"LoggerShown", [&] { w.action("open")->trigger(); }, {{"open", false}}},
+        {"LoggerClosed", [&] { logger()->close(); }, {{"open", true}}},
+        {"MeterSilent", [] {}, {{"run", false}, {"com1", true}, {"othercom", true}}},
+        {"FramesBack", [&] { ASSERT_TRUE(pty.write(kvtest::frameReading(23.5f))); },
+         {{"run", true}, {"com1", false}}},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.cause);
+        s.act();
+        const auto button = [&](const char* name) {
+            auto* b = qobject_cast<QToolButton*>(toolbar->widgetForAction(w.action(name)));
+            return b ? std::optional<bool>(b->isEnabled()) : std::nullopt;
+        };
+        // Frames, samples and silence take their time; the rest is at once.
+        QTest::qWaitFor([&] {
+            for (const auto& [name, on] : s.enabled)
+                if (w.action(name)->isEnabled() != on || button(name).value_or(on) != on) return false;
+            return true;
+        }, 15000);
+        for (const auto& [name, on] : s.enabled) {
+            EXPECT_EQ(w.action(name)->isEnabled(), on) << name << " in the menu";
+            EXPECT_EQ(button(name).value_or(on), on) << name << " on the toolbar";
+        }
+    }
 }
 
 // A stored start that the clocks going back made twice is read as the earlier

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 
 #include "PanelFixture.h"
+#include "SessionRun.h"
+#include "TestPty.h"
 #include "gui/panels/GraphControlBar.h"
 #include "gui/dialogs/YScaleDialog.h"
 
@@ -16,9 +18,9 @@ class GraphBarSwitches : public PanelTest, public testing::WithParamInterface<Sw
 
 TEST_P(GraphBarSwitches, ButtonSetsTheTracesAndRedraws) {
     GraphControlBar* bar = frame().graphBar();
-    auto& traces = frame().session().model().run.traces;
+    const auto& traces = frame().session().model().run.traces;
     // Start from a pattern no button produces.
-    for (int q = 0; q < 5; ++q) traces[q] = q % 2;
+    frame().session().setTraces({0, 1, 0, 1, 0});
     QPushButton* b = bar->button(GetParam().button);
     EXPECT_EQ(b->text(), GetParam().caption);
     countViewPaints();
@@ -56,9 +58,8 @@ class YScaleDialogTest : public PanelTest, public testing::WithParamInterface<Sc
 
 TEST_P(YScaleDialogTest, AppliesOnlyChosenEntriesOnOk) {
     const ScaleCase& c = GetParam();
-    auto& run = frame().session().model().run;
-    run.yOffset = 2;
-    run.yGain = 20;
+    const auto& run = frame().session().model().run;
+    frame().session().setYScale(2, 20);
     bool redrawn = false;
     const bool seen = withModal<YScaleDialog>([&] { redrawn = frame().graphBar()->editYScale(); },
                                             [&](YScaleDialog* d) {
@@ -87,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Choices, YScaleDialogTest,
 
 TEST_F(PanelTest, BarIgnoresEnterAndEsc) {
     GraphControlBar* bar = frame().graphBar();
-    frame().session().model().run.traces[1] = 0;
+    frame().session().setTraces({1, 0, 1, 1, 1});
     bar->button(5)->setFocus();  // Combine
     for (Qt::Key k : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(bar->button(5), k);
     EXPECT_TRUE(bar->isVisible());
@@ -104,7 +105,9 @@ TEST_F(PanelTest, YScaleListsInTheirOrder) {
 }
 
 TEST_F(PanelTest, BarFieldsShowTheModelAndTheClock) {
-    GraphControlBar* bar = frame().graphBar();
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    GraphControlBar* bar = frame(pty.path()).graphBar();
     // Before any run or frame only the clock has a text.
     for (auto f : {GraphControlBar::StartTime, GraphControlBar::DataNo, GraphControlBar::Battery, GraphControlBar::SampleRate,
                    GraphControlBar::SampleCount})
@@ -112,13 +115,12 @@ TEST_F(PanelTest, BarFieldsShowTheModelAndTheClock) {
     const QRegularExpression clock(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d$)");
     EXPECT_TRUE(clock.match(bar->field(GraphControlBar::Clock)->text()).hasMatch())
         << bar->field(GraphControlBar::Clock)->text().toStdString();
-    auto& t = frame().session().model().bar;
-    t.startTime = "06/12/26 22:08:31";
-    t.dataNo = "17";
-    t.battery = "Low";
-    t.sampleRate = "5";
-    t.sampleCount = "1000";
-    bar->refreshDisplay();
+    // A run put back, and a frame of a meter whose battery is low.
+    ASSERT_TRUE(kvtest::putRun(frame().session(), {.n = 17, .intervalMs = 5000, .start = 1796594911}));
+    kv::FrameFields low = kvtest::frameReading(21.0f);
+    low.flagsA = 0;
+    ASSERT_TRUE(pty.write(low));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bar->field(GraphControlBar::Battery)->text().isEmpty(); }, 10000));
     EXPECT_EQ(bar->field(GraphControlBar::StartTime)->text(), "06/12/26 22:08:31");
     EXPECT_EQ(bar->field(GraphControlBar::DataNo)->text(), "17");
     EXPECT_EQ(bar->field(GraphControlBar::Battery)->text(), "Low");

@@ -3,6 +3,7 @@
 #include <QWindow>
 
 #include "PanelFixture.h"
+#include "TestPty.h"
 #include "gui/panels/MeterKeyButton.h"
 #include "gui/panels/MeterPanel.h"
 #include "core/panels/MeterFace.h"
@@ -83,41 +84,43 @@ TEST_F(MeterPanelTest, DoubleClickSendsBothPressesAndItsCommand) {
 }
 
 TEST_F(MeterPanelTest, DisplayWindowColourFollowsTheBacklight) {
-    auto& m = frame().session().model();
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    frame(pty.path());
     const QPoint corner(kv::kDisplayX + 2, kv::kDisplayY + kv::kDisplayH - 3);
     EXPECT_EQ(face().pixelColor(corner), QColor(168, 191, 163));
-    m.meter.backlight = 1;
-    panel()->repaintDisplay();
-    EXPECT_EQ(face().pixelColor(corner), QColor(175, 238, 238));
+    ASSERT_TRUE(pty.write(kvtest::frameReading(23.5f, kv::flagB::kBacklight)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return face().pixelColor(corner) == QColor(175, 238, 238); }, 10000));
+    ASSERT_TRUE(pty.write(kvtest::frameReading(23.5f)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return face().pixelColor(corner) == QColor(168, 191, 163); }, 10000));
     // Below the meter the panel is plain background.
     EXPECT_EQ(face().pixelColor(100, kv::kMeterFaceBottom + 5), QColor(217, 218, 212));
 }
 
 TEST_F(MeterPanelTest, DisplayShowsTheTextsAndOfflineInRed) {
-    auto& m = frame().session().model();
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    frame(pty.path());
     EXPECT_EQ(inkInDisplay(face()), 0);  // nothing before the first frame
-    m.meter.upper = "23.5";
-    m.meter.upper2 = "60.0";
-    m.meter.lower = "30.2";
-    m.meter.unitLetter = "C";
-    m.meter.probe = "IRTEMP";
-    panel()->repaintDisplay();
+    const auto redInDisplay = [this](const QImage& img) {
+        int red = 0;
+        for (int y = kv::kDisplayY; y < kv::kDisplayY + kv::kDisplayH; ++y)
+            for (int x = kv::kDisplayX; x < kv::kDisplayX + kv::kDisplayW; ++x)
+                red += img.pixelColor(x, y) == QColor(255, 0, 0);
+        return red;
+    };
+    ASSERT_TRUE(pty.write(kvtest::frameReading(23.5f)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame().session().model().meter.upper.empty(); }, 10000));
     const QImage live = face();
     // The upper reading ends at x 94; the lower reading's digits are large.
     EXPECT_GT(inkInDisplay(live, QRect(66, 206, 28, 30)), 40);
     EXPECT_GT(inkInDisplay(live, QRect(68, 262, 64, 60)), 300);
-    bool anyRed = false;
-    for (int y = kv::kDisplayY; y < kv::kDisplayY + kv::kDisplayH; ++y)
-        for (int x = kv::kDisplayX; x < kv::kDisplayX + kv::kDisplayW; ++x) anyRed |= live.pixelColor(x, y) == Qt::red;
-    EXPECT_FALSE(anyRed);
+    EXPECT_EQ(redInDisplay(live), 0);
 
-    m.run.offline = 1;
-    panel()->update();
+    // The meter falls silent: the watchdog's second tick finds it so.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame().session().isOffline(); }, 15000));
     const QImage off = face();
-    int red = 0;
-    for (int y = kv::kDisplayY; y < kv::kDisplayY + kv::kDisplayH; ++y)
-        for (int x = kv::kDisplayX; x < kv::kDisplayX + kv::kDisplayW; ++x) red += off.pixelColor(x, y) == QColor(255, 0, 0);
-    EXPECT_GT(red, 100);
+    EXPECT_GT(redInDisplay(off), 100);
     // No reading under OFFLINE: the lower reading's place is empty.
     EXPECT_EQ(inkInDisplay(off, QRect(68, 290, 64, 50)), 0);
 }

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "PanelFixture.h"
+#include "TestPty.h"
 #include "core/link/LinkEngine.h"
 #include "gui/panels/ReadingsPanel.h"
 #include "gui/panels/UpDownArrows.h"
@@ -108,29 +109,36 @@ TEST_F(ReadingsPanelTest, LoadedTextsShownAsStored) {
 }
 
 TEST_F(ReadingsPanelTest, MaxAndMinFieldsFollowTheReadingSet) {
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    frame(pty.path());
     for (int q = 0; q < 5; ++q) EXPECT_TRUE(panel()->maxField(q)->text().isEmpty());
-    auto& m = frame().session().model();
-    const float r[5] = {23.5f, 18.3f, 15.0f, 23.47f, 45.2f};
-    kv::updateReadingSet(m.readings, r, 0, "C", m.link.alarmHigh, m.link.alarmLow);
-    panel()->refreshDisplay();
+    kv::FrameFields f = kvtest::frameReading(23.5f);
+    f.wb = 18.3f;
+    f.dp = 15.0f;
+    f.kir = 23.47f;
+    f.rh = 45.2f;
+    ASSERT_TRUE(pty.write(f));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel()->maxField(AIR)->text().isEmpty(); }, 10000));
     EXPECT_EQ(panel()->maxField(AIR)->text(), "23.5C");
     EXPECT_EQ(panel()->minField(KIR)->text(), "23.4C");
     EXPECT_EQ(panel()->maxField(RH)->text(), "45.2 %RH");
 }
 
 TEST_F(ReadingsPanelTest, IndicatorsGreyThenBlinkingRedThenGrey) {
-    frame();
+    kvtest::TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    frame(pty.path());
     const QColor grey(181, 181, 181), red(255, 0, 0), back(240, 240, 240);
     const QPoint hiAir = ReadingsPanel::indicatorRect(AIR, true).center();
     const QPoint loRh = ReadingsPanel::indicatorRect(RH, false).center();
     EXPECT_EQ(pixel(hiAir), grey);
     EXPECT_EQ(pixel(loRh), grey);
 
-    auto& link = frame().session().model().link;
-    link.alarmHigh[AIR] = 1;
-    panel()->update();
-    QTest::qWait(20);
-    EXPECT_TRUE(panel()->isBlinking(AIR, true));
+    // A reading at the AIR high limit typed for it.
+    type(AIR, true, "30");
+    ASSERT_TRUE(pty.write(kvtest::frameReading(31.0f)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->isBlinking(AIR, true); }, 10000));
     EXPECT_FALSE(panel()->isBlinking(RH, false));
     bool sawRed = false, sawBack = false;
     for (int i = 0; i < 12 && !(sawRed && sawBack); ++i) {
@@ -144,11 +152,9 @@ TEST_F(ReadingsPanelTest, IndicatorsGreyThenBlinkingRedThenGrey) {
     EXPECT_TRUE(sawBack);
     EXPECT_EQ(pixel(loRh), grey);
 
-    // Cleared (as the watchdog does): grey again and the blinking stops.
-    link.alarmHigh[AIR] = 0;
-    panel()->update();
-    QTest::qWait(20);
-    EXPECT_FALSE(panel()->isBlinking(AIR, true));
+    // Back below the limit: grey again and the blinking stops.
+    ASSERT_TRUE(pty.write(kvtest::frameReading(21.0f)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel()->isBlinking(AIR, true); }, 10000));
     for (int i = 0; i < 3; ++i) {
         QTest::qWait(60);
         EXPECT_EQ(pixel(hiAir), grey);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 #include "ModalScript.h"
 #include "RecordTestUtil.h"
@@ -41,8 +42,7 @@ protected:
         return kv::exportText(rec->run);
     }
     QString path(const char* name) { return QString::fromStdString(dir.file(name)); }
-    MeterSession session;
-    kv::Model& model = session.model();
+    kv::Model model;
     kvtest::ScratchDir dir;
 };
 
@@ -54,7 +54,6 @@ TEST_F(SaveCommandTest, WritesTheDataFileAndTheTextTableBesideIt) {
     EXPECT_EQ(kvtest::readBytes(dir.file("run.AsmDat")), expectedData());
     EXPECT_EQ(kvtest::readBytes(dir.file("run.txt")), expectedText());
     EXPECT_EQ(kvtest::readBytes(dir.file("run.AsmDat")).size(), 50u + 20u * 12);
-    EXPECT_EQ(model.doc->fileTagWritten, "KV2047");
     EXPECT_EQ(QDir(path("")).entryList(QDir::Files).size(), 2);   // no temporary files left
 }
 
@@ -158,13 +157,16 @@ TEST_F(SaveCommandTest, FailedSaveIsReportedAndReturnsFalse) {
 TEST_F(SaveCommandTest, OpenReadsIntoTheLoggedRunAndRefusalsAreShown) {
     ASSERT_TRUE(saveRunTo(path("run.AsmDat"), model, false, nullptr));
     QWidget parent;
+    MeterSession session;
+    const kv::Model& opened = session.model();
+    QSignalSpy runsOpened(&session, &MeterSession::runOpened);
     {
         ModalScript script({kvtest::chooseFile(path("run.AsmDat"))});
         EXPECT_TRUE(openDataFileInteractive(&parent, session));
-        EXPECT_EQ(model.doc->logged.count, 12);
-        EXPECT_EQ(model.doc->logged.samples[4 * 5 + 3], kv::kNoKir);
-        EXPECT_EQ(model.run.newRun, 1);
-        EXPECT_EQ(model.run.loggerYGain, 5);
+        EXPECT_EQ(opened.doc->logged.count, 12);
+        EXPECT_EQ(opened.doc->logged.samples[4 * 5 + 3], kv::kNoKir);
+        EXPECT_EQ(runsOpened.count(), 1);
+        EXPECT_EQ(opened.run.loggerYGain, 5);
     }
     kvtest::writeBytes(dir.file("bad.CH4"), "\x06KV2046" + std::string(60, '\0'));
     {
@@ -173,8 +175,8 @@ TEST_F(SaveCommandTest, OpenReadsIntoTheLoggedRunAndRefusalsAreShown) {
         ASSERT_EQ(script.seen().size(), 2u);
         EXPECT_EQ(script.seen()[1].title, "KV2047");
         EXPECT_EQ(script.seen()[1].text, "Invalid Format!");
-        EXPECT_EQ(model.run.newRun, 0);
-        EXPECT_EQ(model.doc->logged.count, 12);
+        EXPECT_EQ(runsOpened.count(), 1);
+        EXPECT_EQ(opened.doc->logged.count, 12);
     }
     kvtest::writeBytes(dir.file("short.AsmDat"), kvtest::readBytes(dir.file("run.AsmDat")).substr(0, 100));
     {
@@ -183,6 +185,7 @@ TEST_F(SaveCommandTest, OpenReadsIntoTheLoggedRunAndRefusalsAreShown) {
         ASSERT_EQ(script.seen().size(), 2u);
         EXPECT_TRUE(script.seen()[1].text.contains("incomplete"));
         EXPECT_TRUE(script.seen()[1].text.contains("Nothing was loaded"));
+        EXPECT_EQ(runsOpened.count(), 1);
     }
     {
         ModalScript script({kvtest::cancel()});

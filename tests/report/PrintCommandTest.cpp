@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/Model.h"
+#include "core/logger/SetTable.h"
 #include "gui/report/PrintCommand.h"
 #include "core/record/LocalTime.h"
 #include "record/ModalScript.h"
@@ -32,12 +33,16 @@ void liveRun(kv::Model& m, int n, int intervalMs = 10000) {
         for (int i = 0; i <= n; ++i) m.doc->live[q][i] = 40.0f;
 }
 
-void loggedRun(kv::Model& m, int n) {
-    auto& r = m.doc->logged;
+// The logger viewer's shown run of n samples, from 09:30:00.
+std::unique_ptr<kv::logger::ShownRun> loggedRun(int n) {
+    auto shown = std::make_unique<kv::logger::ShownRun>();
+    auto& r = shown->run;
     r.count = n;
     r.interval = 10;
     r.year = 2024, r.month = 3, r.day = 15, r.hour = 9, r.minute = 30, r.second = 0;
     for (int i = 0; i < n * kv::kQuantities; ++i) r.samples[i] = 40.0f;
+    shown->start = kv::logger::loggedStart(r);
+    return shown;
 }
 
 std::unique_ptr<QPrinter> pdfPrinter(const std::string& path) {
@@ -179,9 +184,9 @@ TEST(PrintCommand, BothWindowsPrintThroughTheDialog) {
     auto model = std::make_unique<kv::Model>();
     liveRun(*model, 13, 5000);
     model->run.traces[kv::DP] = 0;
-    loggedRun(*model, 9);
-    model->run.loggerYGain = 2;
-    model->run.loggerYOffset = 5;
+    auto shown = loggedRun(9);
+    shown->yGain = 2;
+    shown->yOffset = 5;
 
     const std::string live = dir.file("live.pdf");
     {
@@ -198,7 +203,7 @@ TEST(PrintCommand, BothWindowsPrintThroughTheDialog) {
     const bool rhOnly[kv::kQuantities] = {false, false, false, false, true};
     {
         ModalScript script({printToFile(logger)});
-        EXPECT_EQ(printLoggerReport(nullptr, *model, rhOnly), PrintOutcome::Printed);
+        EXPECT_EQ(printLoggerReport(nullptr, *shown, rhOnly), PrintOutcome::Printed);
     }
     text = kvtest::pdfText(logger, dir);
     EXPECT_NE(text.find("09:30:20"), std::string::npos) << text;   // the logged run's own start
@@ -206,11 +211,12 @@ TEST(PrintCommand, BothWindowsPrintThroughTheDialog) {
     EXPECT_NE(text.find("RH"), std::string::npos) << text;
     EXPECT_EQ(text.find("AIR"), std::string::npos) << text;
 
-    // With an explicit start time, as the viewer keeps it for a chosen set.
+    // The start time the viewer keeps for a chosen set.
     const std::string chosen = dir.file("chosen.pdf");
+    shown->start = kEight + 3600;
     {
         ModalScript script({printToFile(chosen)});
-        EXPECT_EQ(printLoggerReport(nullptr, *model, kEight + 3600, rhOnly), PrintOutcome::Printed);
+        EXPECT_EQ(printLoggerReport(nullptr, *shown, rhOnly), PrintOutcome::Printed);
     }
     EXPECT_NE(kvtest::pdfText(chosen, dir).find("09:00:20"), std::string::npos);
 }
@@ -220,7 +226,7 @@ TEST(PrintCommand, NothingToPrintOpensNoDialog) {
     const bool all[kv::kQuantities] = {true, true, true, true, true};
     ModalScript script({kvtest::cancel()});
     EXPECT_EQ(printLiveReport(nullptr, *model), PrintOutcome::NothingToPrint);
-    EXPECT_EQ(printLoggerReport(nullptr, *model, all), PrintOutcome::NothingToPrint);
+    EXPECT_EQ(printLoggerReport(nullptr, *loggedRun(0), all), PrintOutcome::NothingToPrint);
     QApplication::processEvents();
     EXPECT_TRUE(script.seen().empty());
 }

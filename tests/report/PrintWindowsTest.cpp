@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "SessionRun.h"
 #include "gui/MainWindow.h"
 #include "session/MeterSession.h"
 #include "gui/logger/LoggerViewer.h"
@@ -39,14 +40,9 @@ TEST(PrintWindows, MainWindowPrintsTheRealTimeRun) {
     o.configDir = cfg.path();
     o.port = cfg.path() + "/no-such-device";
     MainWindow w(o);
-    auto& m = w.session().model();
-    m.run.n = 7;
-    m.run.intervalMs = 10000;
-    m.run.runStartTime = kEight;
-    m.run.traces[kv::WB] = 0;
-    for (int q = 0; q < kv::kQuantities; ++q)
-        for (int i = 0; i <= 7; ++i) m.doc->live[q][i] = 20.0f + 10 * q;
-    w.updateCommandStates();
+    ASSERT_TRUE(kvtest::putRun(w.session(), {.n = 7, .intervalMs = 10000, .start = kEight,
+                                             .value = [](int q, int) { return 20.0f + 10 * q; }}));
+    w.session().setTraces({1, 0, 1, 1, 1});
     ASSERT_TRUE(w.action("print")->isEnabled());
 
     kvtest::ScratchDir dir;
@@ -75,9 +71,8 @@ TEST(PrintWindows, LoggerViewerPrintsTheShownRun) {
     const std::string file = dir.file("run.AsmDat");
     kvtest::writeWhole(file, kv::encodeDataFile(*rec));
 
-    auto model = std::make_unique<kv::Model>();
-    model->run.loggerOpen = 1;
-    auto* viewer = new LoggerViewer(*model);
+    MeterSession session;
+    auto* viewer = new LoggerViewer(session);
     viewer->show();
 
     // Nothing shown yet: Print does nothing at all.

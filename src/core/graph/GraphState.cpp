@@ -77,17 +77,6 @@ std::string yLabelText(float v) {
     return buf;
 }
 
-CommandStates commandStates(const RunState& run, const GraphState& g) {
-    CommandStates c;
-    c.run = run.runEnable != 0;
-    c.stop = run.stopEnable != 0;
-    c.undoZoom = g.follow == 0;
-    c.save = run.n != 0;
-    c.print = run.n != 0;
-    c.open = run.loggerShown == 0;
-    return c;
-}
-
 namespace {
 
 // Level-0 points of samples 0..n-1 and the live axis, which may grow while
@@ -208,7 +197,17 @@ bool rebuildLevels(GraphState& g, const PlotGeometry& geo, int n, const uint8_t*
 
 }  // namespace
 
-GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
+bool startFreshAxis(GraphState& g) {
+    const bool wasBrowsing = g.follow == 0;
+    g.N = kInitialCapacity;
+    g.browseStep = g.liveStep;
+    g.L = 0;
+    g.follow = 1;
+    g.scrollShift = 0;
+    return wasBrowsing;
+}
+
+GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, const RunState& run,
                         const SampleStore& doc, GraphPass pass) {
     GraphFrame f;
     const int n = std::clamp(run.n, 0, kMaxSamples);
@@ -221,21 +220,12 @@ GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
     // The read-out cursor line survives a sample commit's repaint.
     if (pass == GraphPass::Export) {
         // Neither drawn nor forgotten: the screen still shows it.
-    } else if (run.fresh == 1 && g.cursorOff == 0) {
+    } else if (g.fresh == 1 && g.cursorOff == 0) {
         f.cursorLine = true;
         f.cursorLineX = g.cursorX - geo.plotLeft;
-        run.fresh = 0;
-    } else if (run.fresh != 1) {
+        g.fresh = 0;
+    } else if (g.fresh != 1) {
         g.cursorOff = 1;
-    }
-
-    // The first sample of a run starts a fresh, unzoomed axis.
-    if (n == 1) {
-        g.N = kInitialCapacity;
-        g.browseStep = g.liveStep;
-        g.L = 0;
-        g.follow = 1;
-        run.scrollShift = 0;
     }
 
     for (int i = 0; i < kTicks; ++i) g.tick[0][i] = static_cast<float>((i + run.yOffset) * run.yGain);
@@ -282,14 +272,14 @@ GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
         }
         f.traces = f.traces && spacing;
         if (spacing) {
-            const int s = run.scrollShift;
+            const int s = g.scrollShift;
             if (g.scrollValid == 0) {
-                run.firstVisible =
+                g.firstVisible =
                     pixelTrunc(static_cast<float>(s) - (static_cast<float>(s) * f.dx + f.x0) / f.dx);
                 f.scrollPosition = true;
                 g.scrollValid = 1;
             }
-            const int fv = run.firstVisible;
+            const int fv = g.firstVisible;
             g.labelTime[0] = run.runStartTime + static_cast<std::time_t>(fv - s) * secs;
 
             const int r = pixelTrunc(static_cast<float>(W) / f.dx);
@@ -350,7 +340,7 @@ int tracePixels(const GraphState& g, const GraphFrame& f, const RunState& run, i
         }
     } else {
         const float* yr = g.yRecord(q, g.L);
-        const int s = run.scrollShift;
+        const int s = g.scrollShift;
         for (int i = 0; i < n; ++i) {
             xs[i] = pixelTrunc(f.x0 + f.dx * static_cast<float>(i + s));
             ys[i] = pixelTrunc(yr[i]);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "core/graph/Pixel.h"
 #include "core/record/RunState.h"
 #include "core/record/SampleStore.h"
 
@@ -19,18 +20,6 @@ constexpr int kMaxZoomDepth = 99;
 constexpr int kTicks = 11;           // horizontal grid lines 0 (bottom) to 10 (top)
 constexpr int kTimeLabels = 10;
 constexpr int kInitialCapacity = 100;
-
-// Truncation toward zero of a pixel position that may lie far outside any
-// window (a missing K/IR reading maps tens of thousands of pixels below the
-// plot) or be NaN after a degenerate scale; kept within a range that integer
-// line arithmetic handles without overflow.
-inline int pixelTrunc(double v) {
-    constexpr double kLimit = 1 << 29;
-    if (!(v == v)) return -(1 << 29);
-    if (v > kLimit) return 1 << 29;
-    if (v < -kLimit) return -(1 << 29);
-    return static_cast<int>(v);
-}
 
 // Areas of the view, in view client pixels, for a client rectangle whose
 // left and top are 0.
@@ -63,6 +52,9 @@ struct GraphState {
     int follow = 1;          // 1 = live mode, 0 = browse mode
     int scrollValid = 1;     // 0 = next browse paint recomputes fv
     int cursorOff = 1;       // 0 while the read-out cursor line is on screen
+    uint8_t fresh = 0;       // a sample was committed since the last paint
+    int32_t scrollShift = 0; // s: samples the browsed run is moved by the scroll bar
+    int32_t firstVisible = 0;   // fv
     int N = kInitialCapacity;
     float liveStep = 0.0f;
     float browseStep = 0.0f;
@@ -85,8 +77,10 @@ struct GraphState {
 
     int cursorX = 0;
 
-    // Zoom drag, between button down and button up.
+    // Zoom drag, between button down and button up; a box is being drawn
+    // once the pointer moved (a committed sample then waits for the release).
     uint8_t dragging = 0;
+    uint8_t dragInProgress = 0;
     uint8_t noBoxYet = 1;
     int anchorX = 0, anchorY = 0;
     int lastX = 0, lastY = 0;
@@ -151,10 +145,13 @@ struct GraphFrame {
 enum class GraphPass { Screen, Export };
 
 // One paint's computation: geometry in, state and tables updated, what to
-// draw out. Reads and writes the run's graph fields (fresh-sample flag,
-// first visible sample).
-GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, RunState& run,
+// draw out.
+GraphFrame computeGraph(GraphState& g, const PlotGeometry& geo, const RunState& run,
                         const SampleStore& doc, GraphPass pass = GraphPass::Screen);
+
+// The first sample of a run starts a fresh, unzoomed axis. Returns true when
+// that ended browse mode (UndoZoom's state changed).
+bool startFreshAxis(GraphState& g);
 
 // Fills the truncated pixel positions (plot-local) of samples 0..n-1 of
 // quantity q as the paint draws them. Returns how many vertices were written.
@@ -165,11 +162,5 @@ int tracePixels(const GraphState& g, const GraphFrame& f, const RunState& run, i
 int labelIndent(float v);
 // "%.2f"
 std::string yLabelText(float v);
-
-// Whether the commands the view decides on are enabled.
-struct CommandStates {
-    bool run = false, stop = false, undoZoom = false, save = false, print = false, open = false;
-};
-CommandStates commandStates(const RunState& run, const GraphState& g);
 
 }  // namespace kv

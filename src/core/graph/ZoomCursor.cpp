@@ -60,13 +60,11 @@ bool pressAt(GraphState& g, const PlotGeometry& geo, const RunState& run, int x,
     return true;
 }
 
-bool moveTo(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y, MoveEffects& out) {
+bool moveTo(GraphState& g, const PlotGeometry& geo, const RunState& run, int x, int y, MoveEffects& out) {
     if (run.n < 1) return false;
     clampToPlot(geo, x, y);
-    out.x = x;
-    out.y = y;
 
-    const int c = cursorSampleAt(g, geo, run.n, run.scrollShift, x);
+    const int c = cursorSampleAt(g, geo, run.n, g.scrollShift, x);
     g.cursorSample = c;
 
     if (g.cursorOff != 1) {
@@ -83,7 +81,7 @@ bool moveTo(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y,
     }
 
     if (g.dragging) {
-        run.dragInProgress = 1;
+        g.dragInProgress = 1;
         out.band = true;
         out.oldBand = spanned(g.anchorX, g.anchorY, g.lastX, g.lastY);
         if (x != g.anchorX || y != g.anchorY) {
@@ -99,7 +97,7 @@ bool moveTo(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y,
     return true;
 }
 
-bool releaseAt(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y,
+bool releaseAt(GraphState& g, const PlotGeometry& geo, const RunState& run, int x, int y,
                ReleaseEffects& out) {
     if (run.n < 1) return false;
     clampToPlot(geo, x, y);
@@ -114,8 +112,10 @@ bool releaseAt(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int
         out.band = spanned(g.anchorX, g.anchorY, g.lastX, g.lastY);
         g.dragging = 0;
     }
-    if (g.noBoxYet == 1) {
-        run.dragInProgress = 0;
+    // No box drawn, or a run of one sample: nothing to zoom into.
+    if (g.noBoxYet == 1 || run.n < 2) {
+        g.dragInProgress = 0;
+        g.noBoxYet = 1;
         return true;
     }
 
@@ -144,25 +144,25 @@ bool releaseAt(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int
 
     g.follow = 0;
     g.scrollValid = 0;
-    run.dragInProgress = 0;
+    g.dragInProgress = 0;
     g.noBoxYet = 1;
     out.finished = true;
     return true;
 }
 
-void undoZoom(GraphState& g, RunState& run) {
+void undoZoom(GraphState& g) {
     g.L = 0;
     g.follow = 1;
     g.browseStep = g.liveStep;
-    run.scrollShift = 0;
+    g.scrollShift = 0;
 }
 
-bool dragZoneCheck(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y) {
+bool dragZoneCheck(GraphState& g, const PlotGeometry& geo, int x, int y) {
     const bool inside = geo.top + 115 < y && y < geo.plotBottom + 20 && geo.left + 244 < x &&
                         x < geo.right - 20;
     if (inside || !g.dragging) return false;
     g.dragging = 0;
-    run.dragInProgress = 0;
+    g.dragInProgress = 0;
     g.noBoxYet = 1;
     return true;
 }

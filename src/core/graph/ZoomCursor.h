@@ -32,7 +32,6 @@ int cursorSampleAt(const GraphState& g, const PlotGeometry& geo, int n, int scro
 bool pressAt(GraphState& g, const PlotGeometry& geo, const RunState& run, int x, int y);
 
 struct MoveEffects {
-    int x = 0, y = 0;            // clamped point
     bool eraseCursor = false;    // invert the line at oldCursorX again
     int oldCursorX = 0;
     int cursorX = 0;             // invert the line here
@@ -42,7 +41,7 @@ struct MoveEffects {
     IRect oldBand, newBand;
 };
 // Mouse move. Returns false when nothing is to happen (no samples yet).
-bool moveTo(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y, MoveEffects& out);
+bool moveTo(GraphState& g, const PlotGeometry& geo, const RunState& run, int x, int y, MoveEffects& out);
 
 struct ReleaseEffects {
     bool removeBand = false;     // invert `band` to take the rubber band off
@@ -51,15 +50,16 @@ struct ReleaseEffects {
     bool pushed = false;         // and it became a new zoom level
 };
 // Left button up. Returns false when nothing is to happen (no samples yet).
-bool releaseAt(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y,
+// A run of one sample has nothing to zoom into: the band goes, nothing else.
+bool releaseAt(GraphState& g, const PlotGeometry& geo, const RunState& run, int x, int y,
                ReleaseEffects& out);
 
 // Back to the live, unzoomed graph.
-void undoZoom(GraphState& g, RunState& run);
+void undoZoom(GraphState& g);
 
 // The zoom-drag watchdog: a drag whose pointer left the drag zone is
 // cancelled. Returns true when it cancelled one (repaint, stop the watchdog).
-bool dragZoneCheck(GraphState& g, const PlotGeometry& geo, RunState& run, int x, int y);
+bool dragZoneCheck(GraphState& g, const PlotGeometry& geo, int x, int y);
 
 // The status bar's read-out of sample c: pane 1 and pane 2.
 struct Readout {

@@ -29,7 +29,6 @@ void endRun(Model& m) {
 SerialEffects serialEvent(Model& m, PortIO& port, int code, const uint8_t* data, std::size_t len,
                           std::time_t now) {
     SerialEffects fx;
-    m.doc->sampleCountCopy = m.run.n;
     if (code != kEventReceive) {
         port.discardInput();
         return fx;
@@ -58,15 +57,11 @@ SerialEffects serialEvent(Model& m, PortIO& port, int code, const uint8_t* data,
         // The store holds one frame beyond the last committed sample; never write past it.
         const int pos = std::clamp(m.run.n, 0, kMaxSamples - 1);
         for (int q = 0; q < kQuantities; ++q) m.doc->live[q][pos] = f.q[q];
-        fx.alarmsChanged = updateReadingSet(m.readings, f.q, m.run.unitFlag, m.run.unitText, m.link.alarmHigh,
-                                            m.link.alarmLow);
+        updateReadingSet(m.readings, f.q, m.run.unitFlag, m.run.unitText, m.link.alarmHigh, m.link.alarmLow);
     }
     // End of run, for every data-received event. An armed run (waiting for its
     // first frame) is not ended by the previous run's count: n still holds it.
-    if (m.run.countTarget > 0 && m.run.n >= m.run.countTarget && !m.link.startPending) {
-        fx.runEnded = m.link.runInProgress;
-        endRun(m);
-    }
+    if (m.run.countTarget > 0 && m.run.n >= m.run.countTarget && !m.link.startPending) endRun(m);
     return fx;
 }
 
@@ -78,7 +73,7 @@ bool ackTick(Model& m, PortIO& port) {
     return true;
 }
 
-bool watchdogTick(Model& m, PortIO& port) {
+bool watchdogTick(Model& m, PortIO& port, Silence silence) {
     const int p = m.link.port;
     bool silent = false;
     if (portFlagIndex(p) && m.link.waiting[p]) {
@@ -86,13 +81,14 @@ bool watchdogTick(Model& m, PortIO& port) {
         std::fill(std::begin(m.link.alarmHigh), std::end(m.link.alarmHigh), 0);
         std::fill(std::begin(m.link.alarmLow), std::end(m.link.alarmLow), 0);
         m.run.offline = 1;
-        m.run.fresh = 0;
         std::fill(std::begin(m.link.comEnable), std::end(m.link.comEnable), 1);
         m.link.otherComEnable = 1;
         m.run.runEnable = 0;
         m.run.stopEnable = 0;
-        m.link.runInProgress = 0;
-        m.link.stopped = 1;
+        if (silence == Silence::EndsRun) {
+            m.link.runInProgress = 0;
+            m.link.stopped = 1;
+        }
         if (port.isOpen()) port.closePort();
         port.openPort(p);
     }
@@ -122,13 +118,11 @@ void applyRunSettings(Model& m, int rate, int count) {
 
 void finishRunCommand(Model& m) {
     if (m.link.runInProgress) m.link.hasRunData = 1;
-    m.run.rearmSampleTimer = 1;
 }
 
 void stopRun(Model& m) {
     m.link.stopped = 1;
     m.link.runInProgress = 0;
-    m.run.fresh = 0;
     m.run.stopEnable = 0;
 }
 
@@ -138,7 +132,6 @@ bool sampleTick(Model& m) {
     // it, and no start time exists yet.
     const bool waitsForFirstFrame = m.link.startPending && m.link.stopped;
     if (!(m.run.newSample && m.link.runInProgress) || waitsForFirstFrame) return false;
-    m.run.fresh = 1;
     m.bar.startTime = formatLocalTime(m.run.runStartTime, "%d/%m/%y %H:%M:%S");
     if (m.run.n < kMaxSamples - 1) ++m.run.n;
     m.bar.dataNo = std::to_string(m.run.n);

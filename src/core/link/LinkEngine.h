@@ -1,8 +1,8 @@
 #pragma once
 // The meter link and run control as plain functions over the model: the serial
 // event, the one-second acknowledgement, the link watchdog, Run, Stop and the
-// sample commit. The windows own the timers and call these; the headless
-// recorder calls the same functions.
+// sample commit. The meter session runs the timers and calls these, for the
+// desktop and the headless recorder alike.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -25,11 +25,11 @@ public:
     virtual void discardInput() = 0;
 };
 
+// What a serial event did that the model does not show by itself (an end of
+// run or an alarm shows in the model's flags).
 struct SerialEffects {
     bool accepted = false;
-    bool runStarted = false;   // all views refresh
-    bool alarmsChanged = false;
-    bool runEnded = false;
+    bool runStarted = false;   // n is back to 0: a new run begins
     DecodedFrame frame{};      // what an accepted frame held
 };
 
@@ -39,11 +39,15 @@ constexpr int kEventReceive = 2;
 SerialEffects serialEvent(Model& m, PortIO& port, int code, const uint8_t* data, std::size_t len,
                           std::time_t now);
 
-// Main frame's one-second tick: sends 0x11 when a frame was accepted since the last tick.
+// The one-second acknowledgement: sends 0x11 when a frame was accepted since the last tick.
 bool ackTick(Model& m, PortIO& port);
 
-// View's three-second watchdog. Returns true when it found the meter silent.
-bool watchdogTick(Model& m, PortIO& port);
+// What a silent meter does to a run: the desktop ends it; unattended
+// recording keeps it (armed or recording) and goes on when frames come back.
+enum class Silence { EndsRun, KeepsRun };
+
+// The three-second link watchdog. Returns true when it found the meter silent.
+bool watchdogTick(Model& m, PortIO& port, Silence silence = Silence::EndsRun);
 
 // Run settings clamped to what the store and the arrows allow.
 int clampRate(int rate);     // 1..3600
@@ -51,7 +55,7 @@ int clampCount(int count);   // 1000..10000
 
 // Applies a confirmed run settings dialog.
 void applyRunSettings(Model& m, int rate, int count);
-// What the Run command does after the dialog (has-run-data and re-arm).
+// What the Run command does after the dialog: a run wanted sets has-run-data.
 void finishRunCommand(Model& m);
 void stopRun(Model& m);
 

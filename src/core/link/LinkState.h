@@ -1,5 +1,5 @@
 #pragma once
-// Flags of the meter link kept by the main frame.
+// Flags of the meter link, kept by the meter session.
 #include <cstdint>
 
 namespace kv {

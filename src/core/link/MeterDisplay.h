@@ -19,14 +19,13 @@ struct MeterDisplay {
     uint8_t backlight = 0;
 };
 
-// Texts of the graph control bar's read-only fields.
+// Texts of the graph control bar's run and meter fields (its clock is its own).
 struct BarTexts {
     std::string startTime;   // "%d/%m/%y %H:%M:%S"
     std::string dataNo;      // "%d"
     std::string battery;     // "Normal" / "Low"
     std::string sampleRate;  // seconds
     std::string sampleCount;
-    std::string clock;
 };
 
 }  // namespace kv

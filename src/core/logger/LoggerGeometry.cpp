@@ -125,7 +125,7 @@ float slotX(const CoordTables& t, int level, int n, const Spacing& s, int slot) 
 
 int firstVisibleSlot(const PlotRect& p, const Spacing& s) {
     if (!s.valid) return 0;
-    return toPixel((p.left - s.x0) / s.dx);
+    return pixelTrunc((p.left - s.x0) / s.dx);
 }
 
 int labelIndent(float v) {
@@ -136,14 +136,14 @@ int labelIndent(float v) {
 TextAt yLabel(const PlotRect& p, int m, float v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(v));
-    return {toPixel(p.left - 70 + labelIndent(v) * 7.5), toPixel(p.bottom - m * p.h * 0.1 - 5), buf};
+    return {pixelTrunc(p.left - 70 + labelIndent(v) * 7.5), pixelTrunc(p.bottom - m * p.h * 0.1 - 5), buf};
 }
 
 TimeGrid timeGrid(const CoordTables& t, const PlotRect& p, int level, int n, const Spacing& s, int first,
                   int shift, std::time_t start, int32_t interval) {
     TimeGrid g;
     const std::time_t t0 = start + static_cast<std::time_t>(first - shift) * interval;
-    const int S = s.valid ? toPixel(p.w / s.dx) : 0;
+    const int S = s.valid ? pixelTrunc(p.w / s.dx) : 0;
     if (S <= 1) {
         for (int e = 0; e < kGridEntries; ++e) {
             const int slot = first + e;
@@ -154,7 +154,7 @@ TimeGrid timeGrid(const CoordTables& t, const PlotRect& p, int level, int n, con
         return g;
     }
     const float part = S >= 4 ? 0.25f : S == 3 ? 0.33333334f : 0.5f;
-    const int step = toPixel(p.w * part / s.dx);
+    const int step = pixelTrunc(p.w * part / s.dx);
     const float xFirst = slotX(t, level, n, s, first);
     for (int e = 0; e < kGridEntries; ++e) {
         g.lineX[g.lines++] = xFirst + static_cast<float>(step * e) * s.dx;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/graph/Pixel.h"
 #include "core/record/SampleStore.h"
 
 namespace kv::logger {
@@ -22,16 +23,6 @@ struct PlotRect {
     float left = 0, top = 0, right = 0, bottom = 0, w = 0, h = 0;
 };
 PlotRect plotRect(int clientWidth, int clientHeight);
-
-// Truncation toward zero for drawing, kept within what integer line
-// arithmetic handles (a missing K/IR reading lies far below the plot).
-inline int toPixel(double v) {
-    constexpr double kLimit = 1 << 28;
-    if (!(v == v)) return -(1 << 28);
-    if (v > kLimit) return 1 << 28;
-    if (v < -kLimit) return -(1 << 28);
-    return static_cast<int>(v);
-}
 
 // A zoom box: B where the button went down, A where it came up.
 struct ZoomBox {

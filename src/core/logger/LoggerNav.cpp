@@ -23,7 +23,7 @@ void Nav::wholeRunReset() {
 IPoint clampToPlot(const PlotRect& p, int x, int y) {
     const double cx = std::clamp(static_cast<double>(x), static_cast<double>(p.left), static_cast<double>(p.right));
     const double cy = std::clamp(static_cast<double>(y), static_cast<double>(p.top), static_cast<double>(p.bottom));
-    return {toPixel(cx), toPixel(cy)};
+    return {pixelTrunc(cx), pixelTrunc(cy)};
 }
 
 void press(Nav& nav, const PlotRect& p, int x, int y) {
@@ -51,7 +51,7 @@ SampleSpan visibleSamples(const CoordTables& t, const Nav& nav, const PlotRect& 
 int cursorIndexAt(float x, const Spacing& s, int shift) {
     if (!s.valid) return 0;
     const double pos = (static_cast<double>(x) - s.x0) / s.dx - shift;
-    int c = toPixel(pos);
+    int c = pixelTrunc(pos);
     const auto slotPos = [&](int slot) { return s.x0 + static_cast<float>(slot) * s.dx; };
     const float here = slotPos(c + shift), next = slotPos(c + shift + 1);
     if (std::fabs(x - next) < std::fabs(x - here)) ++c;
@@ -166,8 +166,8 @@ Frame prepareFrame(CoordTables& t, Nav& nav, const PlotRect& p, const LoggedRun&
     computeWholeRun(t, p, run, gain, offset);
 
     if (nav.wholeRun) {
-        f.startLabel = {toPixel(p.left), toPixel(p.bottom + 8), formatLocal(start, "%H:%M:%S")};
-        f.endLabel = {toPixel(p.right - 55), toPixel(p.bottom + 8),
+        f.startLabel = {pixelTrunc(p.left), pixelTrunc(p.bottom + 8), formatLocal(start, "%H:%M:%S")};
+        f.endLabel = {pixelTrunc(p.right - 55), pixelTrunc(p.bottom + 8),
                       formatLocal(start + static_cast<std::time_t>(n - 1) * run.interval, "%H:%M:%S")};
     } else {
         computeZoomLevels(t, p, n, nav.boxes.data(), nav.level);
@@ -185,7 +185,7 @@ Frame prepareFrame(CoordTables& t, Nav& nav, const PlotRect& p, const LoggedRun&
             if (slot >= n) continue;
             const float x = slotX(t, nav.level, n, s, slot);
             if (x < p.left || x > p.right) continue;
-            f.timeLabel[f.timeLabels++] = {toPixel(x), toPixel(p.bottom + 1), formatLocal(f.grid.time[e], "%H:%M:%S")};
+            f.timeLabel[f.timeLabels++] = {pixelTrunc(x), pixelTrunc(p.bottom + 1), formatLocal(f.grid.time[e], "%H:%M:%S")};
         }
     }
     for (int m = 0; m < kLabelLines; ++m) f.yLabels[m] = yLabel(p, m, t.v(nav.level, m));

@@ -35,15 +35,16 @@ ListRow SetTable::listRow(int row) const {
 
 std::time_t loggedStart(const LoggedRun& run) { return sampleTime(run, 0); }
 
-void showSet(const LoggerSet& set, LoggedRun& doc, std::time_t& shownStart, RunState& run) {
-    doc.count = set.count;
-    std::copy(set.samples.begin(), set.samples.end(), doc.samples.begin());
-    doc.unitFlag = set.unitFlag;
-    doc.interval = set.interval;
-    doc.unitText = set.unitText;
-    shownStart = set.start;
-    run.loggerYGain = set.yGain;
-    run.loggerYOffset = set.yOffset;
+void showSet(const LoggerSet& set, ShownRun& shown) {
+    LoggedRun& r = shown.run;
+    r.count = set.count;
+    std::copy(set.samples.begin(), set.samples.end(), r.samples.begin());
+    r.unitFlag = set.unitFlag;
+    r.interval = set.interval;
+    r.unitText = set.unitText;
+    shown.start = set.start;
+    shown.yGain = set.yGain;
+    shown.yOffset = set.yOffset;
 }
 
 }  // namespace kv::logger

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/record/RunState.h"
 #include "core/record/SampleStore.h"
 
 namespace kv::logger {
@@ -32,7 +31,7 @@ struct ListRow {
 
 class SetTable {
 public:
-    // Appends the document's logged run with the logger's scale. Returns true
+    // Appends a logged run with the scale it is drawn with. Returns true
     // when the table was full and started again at row 0 (the list is cleared).
     bool append(const LoggedRun& run, std::time_t start, int32_t yGain, int32_t yOffset);
     void clear() { newest_ = -1; }
@@ -46,11 +45,19 @@ private:
     int newest_ = -1;
 };
 
-// The start time of the document's logged run, with daylight saving decided by the system.
+// The start time of a logged run, with daylight saving decided by the system.
 std::time_t loggedStart(const LoggedRun& run);
 
-// Makes a set the shown run: its samples, unit and interval into the
-// document, its start time into `shownStart`, its scale into the logger's.
-void showSet(const LoggerSet& set, LoggedRun& doc, std::time_t& shownStart, RunState& run);
+// The run the viewer shows: its samples, unit and interval, its start time
+// and the Y scale it is drawn with.
+struct ShownRun {
+    LoggedRun run;
+    std::time_t start = 0;
+    int32_t yGain = 10;
+    int32_t yOffset = 0;
+};
+
+// Makes a set the shown run, with its own scale.
+void showSet(const LoggerSet& set, ShownRun& shown);
 
 }  // namespace kv::logger

@@ -232,21 +232,14 @@ void applyRecord(const RunRecord& rec, SampleStore& doc, RunState& run) {
     d.minute = s.minute;
     d.second = s.second;
     d.unitText = s.unitText;
-    doc.fileTagRead = rec.tag;
     run.loggerYGain = rec.yGain;
     run.loggerYOffset = rec.yOffset;
-    run.newRun = 1;
 }
 
 ReadResult loadDataFile(const std::string& path, SampleStore& doc, RunState& run) {
     auto rec = makeRunRecord();
     ReadResult res = readDataFile(path, *rec);
-    if (res.error == ReadError::BadTag) {
-        doc.fileTagRead = rec->tag;
-        run.newRun = 0;
-    } else if (res.ok()) {
-        applyRecord(*rec, doc, run);
-    }
+    if (res.ok()) applyRecord(*rec, doc, run);
     return res;
 }
 

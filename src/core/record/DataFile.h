@@ -66,13 +66,11 @@ ReadResult readDataFile(const std::string& path, RunRecord& out);
 // state (start time broken down in local time, interval in whole seconds).
 void snapshotLiveRun(const SampleStore& doc, const RunState& run, RunRecord& out);
 
-// Copies a good record into the document's logged run and the logger's scale,
-// and raises the new-run flag.
+// Copies a good record into the document's logged run and its scale.
 void applyRecord(const RunRecord& rec, SampleStore& doc, RunState& run);
 
-// Reads a data file into the document. The whole file is decoded into a
-// temporary record first: a bad tag stores the tag read and clears the
-// new-run flag; any other refusal changes nothing at all.
+// Reads a data file into the document's logged run. The whole file is decoded
+// into a temporary record first: a refused file changes nothing at all.
 ReadResult loadDataFile(const std::string& path, SampleStore& doc, RunState& run);
 
 }  // namespace kv

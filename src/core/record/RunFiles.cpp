@@ -8,27 +8,32 @@
 namespace kv {
 
 bool writeRunFiles(const std::string& path, const SampleStore& doc, const RunState& run, bool withText,
-                   std::string* error) {
+                   RunFilesFailure* failure) {
     auto rec = makeRunRecord();
     snapshotLiveRun(doc, run, *rec);
+    auto fail = [failure](const AtomicFile& f) {
+        if (failure) *failure = {f.path(), f.reason(), {}};
+        return false;
+    };
     AtomicFile data(path);
-    if (!data.open() || !data.write(encodeDataFile(*rec))) {
-        if (error) *error = data.error();
-        return false;
-    }
-    if (!withText) {
-        if (data.commit()) return true;
-        if (error) *error = data.error();
-        return false;
-    }
+    if (!data.open() || !data.write(encodeDataFile(*rec))) return fail(data);
+    if (!withText) return data.commit() || fail(data);
     AtomicFile text(textFilePathFor(path));
-    const bool ok = text.open() && text.write(exportText(rec->run)) && commitPair(text, data);
-    if (!ok && error) {
-        *error = data.failed() ? data.error() : text.error();
-        if (text.committed())
-            *error += " (the text table " + text.path() + " was replaced; the data file was not)";
+    if (text.open() && text.write(exportText(rec->run)) && commitPair(text, data)) return true;
+    fail(data.failed() ? data : text);
+    if (failure && text.committed()) failure->replacedText = text.path();
+    return false;
+}
+
+bool writeRunFiles(const std::string& path, const SampleStore& doc, const RunState& run, bool withText,
+                   std::string* error) {
+    RunFilesFailure f;
+    if (writeRunFiles(path, doc, run, withText, &f)) return true;
+    if (error) {
+        *error = f.path + ": " + f.reason;
+        if (!f.replacedText.empty()) *error += " (the text table " + f.replacedText + " was replaced; the data file was not)";
     }
-    return ok;
+    return false;
 }
 
 bool checkRunOutputPath(const std::string& path, std::string* error) {

@@ -14,7 +14,6 @@ void restoreJournal(const JournalContents& j, Model& m) {
     for (int i = 0; i < n; ++i)
         for (int q = 0; q < kQuantities; ++q) m.doc->live[q][i] = j.samples[static_cast<std::size_t>(i) * 5 + q];
     m.run.n = n;
-    m.doc->sampleCountCopy = n;
     m.run.runStartTime = static_cast<std::time_t>(j.header.startTime);
     m.run.intervalMs = j.header.intervalMs;
     m.run.countTarget = j.header.countTarget;
@@ -25,7 +24,6 @@ void restoreJournal(const JournalContents& j, Model& m) {
         m.run.yGain = j.yGain;
         m.run.yOffset = j.yOffset;
     }
-    m.run.fresh = 0;
     m.run.newSample = 0;
     m.link.startPending = 0;
     m.link.runInProgress = 0;

@@ -36,11 +36,8 @@ struct LoggedRun {
 };
 
 struct SampleStore {
-    int32_t sampleCountCopy = 0;                   // copy of n, refreshed at every serial event
     float live[kQuantities][kMaxSamples] = {};     // AIR, WB, DP, K/IR, RH
-    LoggedRun logged;
-    std::string fileTagWritten;
-    std::string fileTagRead;
+    LoggedRun logged;                              // the run Open read last
 };
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #include "gui/dialogs/ComPortDialog.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,7 +84,7 @@ void ComPortDialog::listSerialPorts(QListWidget* list) {
 void ComPortDialog::onOk() {
     const Input in = checkInput(edit_->text());
     if (in.status == Input::NotPositive) {
-        QMessageBox::warning(this, "KV2047", "Please enter a positive integer.");
+        QMessageBox::warning(this, QGuiApplication::applicationDisplayName(), "Please enter a positive integer.");
         edit_->setFocus();
         edit_->selectAll();
         return;

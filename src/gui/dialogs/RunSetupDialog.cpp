@@ -1,6 +1,7 @@
 #include "gui/dialogs/RunSetupDialog.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -174,7 +175,7 @@ void RunSetupDialog::onOk() {
     const std::optional<int> c = parseInteger(countEdit_->text());
     if (!r || !c) {
         QLineEdit* bad = r ? countEdit_ : rateEdit_;
-        QMessageBox::warning(this, "KV2047", "Please enter an integer.");
+        QMessageBox::warning(this, QGuiApplication::applicationDisplayName(), "Please enter an integer.");
         bad->setFocus();
         bad->selectAll();
         return;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -13,7 +14,6 @@
 
 namespace {
 
-const char* const kTitle = "KV2047";
 const char* const kPngFilter = "PNG image (*.png)";
 const char* const kSvgFilter = "SVG image (*.svg)";
 
@@ -115,7 +115,7 @@ bool exportGraphTo(const QString& path, const GraphPicture& picture, QString* er
 
 bool exportGraphInteractive(QWidget* parent, const GraphPicture& picture) {
     if (picture.area.isEmpty()) {
-        QMessageBox::information(parent, kTitle,
+        QMessageBox::information(parent, QGuiApplication::applicationDisplayName(),
                                  "The window is too small to show the graph: there is nothing to export.");
         return false;
     }
@@ -123,6 +123,6 @@ bool exportGraphInteractive(QWidget* parent, const GraphPicture& picture) {
     if (path.isEmpty()) return false;
     QString error;
     if (exportGraphTo(path, picture, &error)) return true;
-    QMessageBox::warning(parent, kTitle, error);
+    QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(), error);
     return false;
 }

@@ -41,13 +41,25 @@ LiveGraphView::LiveGraphView(MeterSession& session, QWidget* parent)
     for (std::time_t& t : timeLabelValues_) t = std::numeric_limits<std::time_t>::min();
 
     const auto redraw = [this] { update(); };
-    connect(&session_, &MeterSession::sampleCommitted, this, [this] {
+    connect(&session_, &MeterSession::sampleCommitted, this, [this](int n) {
+        // The first sample of a run starts a fresh, unzoomed axis.
+        if (n == 1) startFreshAxis();
+        // The cursor line survives the repaint this sample asks for.
+        graph_->fresh = 1;
         // A zoom box being dragged is not disturbed; the release redraws.
-        if (!session_.model().run.dragInProgress) update();
+        if (!graph_->dragInProgress) update();
     });
+    // Stop and a silent meter end a run: the next repaint forgets the cursor line.
+    const auto notFresh = [this] { graph_->fresh = 0; };
+    connect(&session_, &MeterSession::runEnded, this, notFresh);
+    connect(&session_, &MeterSession::meterSilent, this, notFresh);
     connect(&session_, &MeterSession::runStarted, this, redraw);
     connect(&session_, &MeterSession::runArmed, this, redraw);
-    connect(&session_, &MeterSession::runRestored, this, redraw);
+    connect(&session_, &MeterSession::runRestored, this, [this] {
+        graph_->fresh = 0;
+        startFreshAxis();
+        update();
+    });
     connect(&session_, &MeterSession::portChosen, this, redraw);
     connect(&session_, &MeterSession::displaySettingsChanged, this, redraw);
 }
@@ -77,16 +89,20 @@ QFont LiveGraphView::displayFont() {
 
 kv::PlotGeometry LiveGraphView::plotGeometry() const { return kv::plotGeometry(width(), height()); }
 
-kv::CommandStates LiveGraphView::commandStates() const { return kv::commandStates(session_.model().run, *graph_); }
-
 QRect LiveGraphView::frameClient() const { return client_.isValid() ? client_ : QRect(QPoint(0, 0), size()); }
 
 bool LiveGraphView::inBrowseMode() const { return graph_->follow == 0; }
 
 void LiveGraphView::undoZoom() {
-    kv::undoZoom(*graph_, session_.model().run);
+    kv::undoZoom(*graph_);
     disableScrollBar();
     repaint();
+    emit browseModeChanged();
+}
+
+void LiveGraphView::startFreshAxis() {
+    if (!kv::startFreshAxis(*graph_)) return;
+    disableScrollBar();
     emit browseModeChanged();
 }
 
@@ -99,7 +115,7 @@ QPoint LiveGraphView::frameOffset() const { return mapTo(window(), QPoint(0, 0))
 
 void LiveGraphView::timerEvent(QTimerEvent* e) {
     if (e->timerId() == dragTimer_.timerId()) {
-        if (kv::dragZoneCheck(*graph_, plotGeometry(), session_.model().run, lastMouse_.x(), lastMouse_.y())) {
+        if (kv::dragZoneCheck(*graph_, plotGeometry(), lastMouse_.x(), lastMouse_.y())) {
             repaint();
             dragTimer_.stop();
         }
@@ -126,8 +142,7 @@ void LiveGraphView::paintEvent(QPaintEvent* e) {
 }
 
 void LiveGraphView::renderGraph() {
-    auto& m = session_.model();
-    auto& run = m.run;
+    const kv::Model& m = session_.model();
     if (back_.size() != size()) {
         back_ = QImage(size(), QImage::Format_RGB32);
         back_.fill(kMargin);
@@ -135,7 +150,7 @@ void LiveGraphView::renderGraph() {
     if (back_.isNull()) return;
 
     const kv::PlotGeometry geo = plotGeometry();
-    const kv::GraphFrame f = kv::computeGraph(*graph_, geo, run, *m.doc);
+    const kv::GraphFrame f = kv::computeGraph(*graph_, geo, m.run, *m.doc);
 
     if (f.statusTexts) emit readoutChanged(QString::fromLatin1(kv::kEmptyTimePane), QString::fromLatin1(kv::kEmptyValuePane));
 
@@ -147,7 +162,7 @@ void LiveGraphView::renderGraph() {
     }
 
     // A rubber band still being dragged stays on screen across repaints.
-    if (graph_->dragging && run.dragInProgress && !graph_->noBoxYet)
+    if (graph_->dragging && graph_->dragInProgress && !graph_->noBoxYet)
         invertBand(kv::spanned(graph_->anchorX, graph_->anchorY, graph_->lastX, graph_->lastY));
 
     applyFrame(f);
@@ -158,7 +173,7 @@ void LiveGraphView::applyFrame(const kv::GraphFrame& f) {
     // Scroll bar under the graph: live while browsing a zoomed run.
     if (scrollBar_) {
         if (f.scrollRange) {
-            setScrollBarQuietly(0, run.n, run.firstVisible, f.scrollPosition);
+            setScrollBarQuietly(0, run.n, graph_->firstVisible, f.scrollPosition);
             scrollBar_->setEnabled(true);
             if (f.dx > 0.0f) scrollBar_->setPageStep(std::max(1, kv::pixelTrunc(plotGeometry().W / f.dx)));
         } else if (scrollBar_->isEnabled()) {
@@ -250,7 +265,7 @@ QRect LiveGraphView::graphArea() const {
 
 GraphPicture LiveGraphView::picture() {
     return GraphPicture{size(), graphArea(), kMargin, [this](const GraphCanvas& c) {
-                            auto& m = session_.model();
+                            const kv::Model& m = session_.model();
                             const kv::PlotGeometry geo = plotGeometry();
                             kv::GraphFrame f = kv::computeGraph(*graph_, geo, m.run, *m.doc, kv::GraphPass::Export);
                             // A sample committed since the last paint may have
@@ -308,8 +323,7 @@ void LiveGraphView::setScrollBarQuietly(int min, int max, int value, bool setVal
 void LiveGraphView::onScrollValue(int value) {
     if (scrollUpdating_ || graph_->follow == 1) return;
     // The thumb at `value` puts sample value - 1 at the plot's left edge.
-    auto& run = session_.model().run;
-    run.scrollShift = run.firstVisible - value + 1;
+    graph_->scrollShift = graph_->firstVisible - value + 1;
     update();
 }
 

@@ -50,14 +50,12 @@ public:
     const kv::GraphState& graph() const { return *graph_; }
     // Geometry of the view's areas for its current size.
     kv::PlotGeometry plotGeometry() const;
-    // Enable states of Run, Stop, UndoZoom, Save, Print and Open.
-    kv::CommandStates commandStates() const;
 
     // The font the graph's texts use.
     static QFont displayFont();
 
 signals:
-    // Zoomed in or back out: UndoZoom's state.
+    // Zoomed in or back out (UndoZoom, a run's first sample): UndoZoom's state.
     void browseModeChanged();
     // The cursor read-out for the status bar (empty texts clear it).
     void readoutChanged(const QString& time, const QString& values);
@@ -88,6 +86,8 @@ private:
     QPoint frameOffset() const;
     // The main window's client rectangle that the layout and its strips go by.
     QRect frameClient() const;
+    // Back to the live axis when a run starts its samples; says so when that ends browse mode.
+    void startFreshAxis();
     void onScrollValue(int value);
     void disableScrollBar();
     void setScrollBarQuietly(int min, int max, int value, bool setValue);

@@ -25,10 +25,10 @@ void textAt(QPainter& p, int x, int y, const QString& s) {
 
 // Everything around the plot below the toolbar band: clips traces and grid.
 void marginFill(PlotSurface& s, int cw, int ch, const PlotRect& p) {
-    s.fill(0, 23, cw, toPixel(p.top - 23), kBackground);
-    s.fill(0, toPixel(p.bottom) + 1, cw, toPixel(ch - p.bottom), kBackground);
-    s.fill(0, 23, toPixel(p.left), ch - 23, kBackground);
-    s.fill(toPixel(p.right), 23, toPixel(cw - p.right), ch - 23, kBackground);
+    s.fill(0, 23, cw, pixelTrunc(p.top - 23), kBackground);
+    s.fill(0, pixelTrunc(p.bottom) + 1, cw, pixelTrunc(ch - p.bottom), kBackground);
+    s.fill(0, 23, pixelTrunc(p.left), ch - 23, kBackground);
+    s.fill(pixelTrunc(p.right), 23, pixelTrunc(cw - p.right), ch - 23, kBackground);
 }
 
 }  // namespace
@@ -60,26 +60,26 @@ void LoggerPainter::draw(QPainter& qp, PlotSurface& s, const QSize& client, cons
                          const Nav& nav, Marks marks) const {
     const PlotRect& p = f.plot;
     const int cw = client.width(), ch = client.height();
-    const int l = toPixel(p.left), tp = toPixel(p.top), r = toPixel(p.right), b = toPixel(p.bottom);
+    const int l = pixelTrunc(p.left), tp = pixelTrunc(p.top), r = pixelTrunc(p.right), b = pixelTrunc(p.bottom);
 
     s.fill(0, 0, cw, ch, kBackground);
     s.fill(l, tp, r - l, b - tp, kBlack);
     for (int m = 0; m <= 10; ++m) {
-        const int y = toPixel(p.top + m * p.h / 10);
+        const int y = pixelTrunc(p.top + m * p.h / 10);
         s.segment(l, y, r, y, kValueGrid);
     }
     if (f.wholeRun)
         for (int k = 1; k <= 15; ++k) {
-            const int x = toPixel(p.left + k * p.w * 0.06666667f);
+            const int x = pixelTrunc(p.left + k * p.w * 0.06666667f);
             s.segment(x, tp, x, b, kValueGrid);
         }
     s.segment(l, tp, l, b, kAxis);
     s.segment(r, tp, r, b, kAxis);
     for (int m = 0; m <= 10; ++m) {
-        const int y = toPixel(p.top + m * p.h / 10);
-        s.segment(toPixel(p.left - 3), y, l, y, kAxis);
+        const int y = pixelTrunc(p.top + m * p.h / 10);
+        s.segment(pixelTrunc(p.left - 3), y, l, y, kAxis);
     }
-    s.fill(toPixel(p.left - 11.2), b + 1, r, 100, kBackground);
+    s.fill(pixelTrunc(p.left - 11.2), b + 1, r, 100, kBackground);
 
     qp.setBackgroundMode(Qt::OpaqueMode);
     qp.setBackground(qcolour(kBackground));
@@ -94,27 +94,27 @@ void LoggerPainter::draw(QPainter& qp, PlotSurface& s, const QSize& client, cons
         for (int q = 0; q < kQuantities; ++q) y[q] = t.y(L, q);
         if (f.wholeRun) {
             for (int i = 0; i + 1 < n; ++i) {
-                const int x0 = toPixel(x[i]), x1 = toPixel(x[i + 1]);
+                const int x0 = pixelTrunc(x[i]), x1 = pixelTrunc(x[i + 1]);
                 for (int q = 0; q < kQuantities; ++q)
                     if (nav.shown[static_cast<std::size_t>(q)])
-                        s.segment(x0, toPixel(y[q][i]), x1, toPixel(y[q][i + 1]), kTraceColour[q]);
+                        s.segment(x0, pixelTrunc(y[q][i]), x1, pixelTrunc(y[q][i + 1]), kTraceColour[q]);
             }
             marginFill(s, cw, ch, p);
             textAt(qp, f.startLabel.x, f.startLabel.y, QString::fromStdString(f.startLabel.text));
             textAt(qp, f.endLabel.x, f.endLabel.y, QString::fromStdString(f.endLabel.text));
         } else {
             for (int e = 0; e < f.grid.lines; ++e) {
-                const int gx = toPixel(f.grid.lineX[e]);
+                const int gx = pixelTrunc(f.grid.lineX[e]);
                 s.segment(gx, b, gx, tp, kTimeGrid);
             }
             s.flush();
             const int shift = f.shift;
             for (int i = std::max(0, -shift); i < n - shift - 1 && i < n - 1; ++i) {
-                const int x0 = toPixel(x[shift + i]), x1 = toPixel(x[shift + i + 1]);
+                const int x0 = pixelTrunc(x[shift + i]), x1 = pixelTrunc(x[shift + i + 1]);
                 if ((x0 < l && x1 < l) || (x0 > r && x1 > r)) continue;   // wholly beside the plot
                 for (int q = 0; q < kQuantities; ++q)
                     if (nav.shown[static_cast<std::size_t>(q)])
-                        s.segment(x0, toPixel(y[q][i]), x1, toPixel(y[q][i + 1]), kTraceColour[q]);
+                        s.segment(x0, pixelTrunc(y[q][i]), x1, pixelTrunc(y[q][i + 1]), kTraceColour[q]);
             }
             marginFill(s, cw, ch, p);
             for (int e = 0; e < f.timeLabels; ++e)
@@ -128,7 +128,7 @@ void LoggerPainter::draw(QPainter& qp, PlotSurface& s, const QSize& client, cons
     qp.setFont(fontA_);
     for (int q = 0; q < kQuantities; ++q) {
         if (!nav.shown[static_cast<std::size_t>(q)]) continue;
-        const int nx = toPixel(p.left + kLegendX[q]);
+        const int nx = pixelTrunc(p.left + kLegendX[q]);
         textAt(qp, nx, 40, kNames[q]);
         qp.setPen(QPen(qcolour(kTraceColour[q]), 2));
         qp.drawLine(nx - 20, 60, nx + 40, 60);
@@ -141,9 +141,9 @@ void LoggerPainter::cursorLine(QImage& img, const PlotRect& p, int x) {
     if (x < 0 || x >= c.width) return;
     // Not-xor with the cursor colour: d' = ~(pen ^ d), the same as d ^ ~pen.
     const uint32_t mask = ~kCursorColour & 0x00FFFFFFu;
-    const int y0 = std::max(0, toPixel(p.top)), y1 = std::min(c.height, toPixel(p.bottom));
+    const int y0 = std::max(0, pixelTrunc(p.top)), y1 = std::min(c.height, pixelTrunc(p.bottom));
     for (int y = y0; y < y1; ++y)
-        if (((y - toPixel(p.top)) & 1) == 0) c.row(y)[x] ^= mask;
+        if (((y - pixelTrunc(p.top)) & 1) == 0) c.row(y)[x] ^= mask;
 }
 
 void LoggerPainter::band(QImage& img, const IRect& r) {
@@ -165,11 +165,11 @@ void LoggerPainter::drawReadout(QPainter& qp, const PlotRect& p, const std::arra
     const QString t = QString::fromStdString(time);
     for (int q = 0; q < kQuantities; ++q) {
         if (!shown[static_cast<std::size_t>(q)]) continue;
-        const int x = toPixel(p.left + kReadoutColumns[q].value);
+        const int x = pixelTrunc(p.left + kReadoutColumns[q].value);
         qp.fillRect(x, kReadoutY, 50, 20, qcolour(kBackground));
         textAt(qp, x, kReadoutY, QString::fromStdString(values[static_cast<std::size_t>(q)]));
-        textAt(qp, toPixel(p.left + kReadoutColumns[q].at), kReadoutY, QStringLiteral("@"));
-        textAt(qp, toPixel(p.left + kReadoutColumns[q].time), kReadoutY, t);
+        textAt(qp, pixelTrunc(p.left + kReadoutColumns[q].at), kReadoutY, QStringLiteral("@"));
+        textAt(qp, pixelTrunc(p.left + kReadoutColumns[q].time), kReadoutY, t);
     }
 }
 

@@ -19,6 +19,7 @@
 #include <QToolButton>
 
 #include "core/Model.h"
+#include "core/logger/SetTable.h"
 #include "gui/report/PrintCommand.h"
 #include "gui/dialogs/YScaleDialog.h"
 #include "gui/panels/PanelKeyFilter.h"
@@ -45,10 +46,11 @@ constexpr ToolEntry kTools[] = {
 
 }  // namespace
 
-LoggerViewer::LoggerViewer(kv::Model& model, QWidget* parent)
+LoggerViewer::LoggerViewer(MeterSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      model_(model),
+      session_(session),
+      shown_(std::make_unique<ShownRun>()),
       sets_(std::make_unique<SetTable>()),
       tables_(std::make_unique<CoordTables>()) {
     setWindowTitle(QStringLiteral("Graph"));
@@ -64,10 +66,7 @@ LoggerViewer::LoggerViewer(kv::Model& model, QWidget* parent)
     const QRect over = parent ? parent->window()->frameGeometry()
                               : (screen() ? screen()->availableGeometry() : QRect(0, 0, kWidth, kHeight));
     move(over.center() - QPoint(kWidth / 2, kHeight / 2));
-}
-
-LoggerViewer::LoggerViewer(MeterSession& session, QWidget* parent) : LoggerViewer(session.model(), parent) {
-    connect(&session, &MeterSession::runOpened, this, &LoggerViewer::requestPaint);
+    connect(&session_, &MeterSession::runOpened, this, &LoggerViewer::appendOpenedRun);
 }
 
 LoggerViewer::~LoggerViewer() = default;
@@ -147,11 +146,11 @@ void LoggerViewer::showStatistics() {
 
 void LoggerViewer::refreshStatistics() {
     if (!stats_) return;
-    const kv::LoggedRun& run = model_.doc->logged;
+    const kv::LoggedRun& run = shown_->run;
     const int n = std::clamp(run.count, 0, kv::kMaxSamples);
     const SampleSpan span = loaded() ? visibleSamples(*tables_, nav_, plot_, n) : SampleSpan{};
     stats_->setStatistics(kv::computeRunStats(kv::loggedSamples(run), span.first, span.last, run.unitFlag),
-                          kv::SampleClock{shownStart_, run.interval}, QString::fromStdString(run.unitText));
+                          kv::SampleClock{shown_->start, run.interval}, QString::fromStdString(run.unitText));
 }
 
 QAction* LoggerViewer::action(const QString& label) const {
@@ -162,25 +161,28 @@ QAction* LoggerViewer::action(const QString& label) const {
 
 // Painting.
 
-void LoggerViewer::appendSet() {
-    kv::LoggedRun& doc = model_.doc->logged;
-    shownStart_ = loggedStart(doc);
-    if (sets_->append(doc, shownStart_, model_.run.loggerYGain, model_.run.loggerYOffset)) list_->setRowCount(0);
+void LoggerViewer::appendOpenedRun() {
+    // The run the session read becomes the shown run, with the scale it was saved with.
+    const kv::Model& m = session_.model();
+    shown_->run = m.doc->logged;
+    shown_->start = loggedStart(shown_->run);
+    shown_->yGain = m.run.loggerYGain;
+    shown_->yOffset = m.run.loggerYOffset;
+    if (sets_->append(shown_->run, shown_->start, shown_->yGain, shown_->yOffset)) list_->setRowCount(0);
     const int row = sets_->newest();
     const ListRow texts = sets_->listRow(row);
     list_->insertRow(row);
     const std::string* cells[] = {&texts.set, &texts.time, &texts.rate, &texts.nums};
     for (int c = 0; c < 4; ++c) list_->setItem(row, c, new QTableWidgetItem(QString::fromStdString(*cells[c])));
+    requestPaint();
 }
 
 void LoggerViewer::render() {
-    kv::RunState& run = model_.run;
-    const bool firstShown = run.loggerShown == 0;
-    run.loggerShown = 1;
+    const bool firstShown = !painted_;
+    painted_ = true;
     if (image_.size() != size()) image_ = QImage(size(), QImage::Format_RGB32);
-    if (run.newRun == 1) appendSet();
-    const Frame f = prepareFrame(*tables_, nav_, plot_, model_.doc->logged, shownStart_, run.loggerYGain,
-                                 run.loggerYOffset, loaded());
+    const Frame f = prepareFrame(*tables_, nav_, plot_, shown_->run, shown_->start, shown_->yGain, shown_->yOffset,
+                                 loaded());
     if (f.loaded && !f.wholeRun) {
         scrollBar_->setEnabled(true);
         scrollBar_->setRange(0, f.scrollMax);
@@ -195,7 +197,6 @@ void LoggerViewer::render() {
     statsAction_->setEnabled(loaded());
     // Zoom, scroll, Undozoom and another set all come through here.
     refreshStatistics();
-    run.newRun = 0;
     paintPending_ = false;
     if (firstShown) emit shownChanged();
 }
@@ -224,7 +225,7 @@ void LoggerViewer::wholeRunReset() {
 }
 
 void LoggerViewer::download() {
-    if (model_.run.loggerOpen != 1) return;
+    if (!open_) return;
     wholeRunReset();
     repaintNow();
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), lastPath_, kOpenFilter);
@@ -234,7 +235,7 @@ void LoggerViewer::download() {
 }
 
 bool LoggerViewer::downloadFile(const QString& path) {
-    if (model_.run.loggerOpen != 1) return false;
+    if (!open_) return false;
     wholeRunReset();
     repaintNow();
     lastPath_ = path;
@@ -242,17 +243,16 @@ bool LoggerViewer::downloadFile(const QString& path) {
 }
 
 bool LoggerViewer::readFile(const QString& path) {
-    const kv::ReadResult r = openDataFile(path, model_);
+    // A good read is appended as the newest set by the session's runOpened().
+    const kv::ReadResult r = openRunFile(session_, path);
     if (!r.ok()) {
         // A file that cannot be opened at all is passed over quietly.
         if (r.error != kv::ReadError::Io) reportReadError(this, path, r);
         requestPaint();
         return false;
     }
-    model_.run.loggerOpen = 1;
     wholeRunReset();
-    model_.doc->fileTagRead = "00";
-    repaintNow();   // appends the run as the newest set
+    repaintNow();
     return true;
 }
 
@@ -268,17 +268,17 @@ void LoggerViewer::showQuantity(int q) {
 }
 
 void LoggerViewer::chooseYScale() {
-    if (YScaleDialog::edit(this, model_.run.loggerYOffset, model_.run.loggerYGain)) requestPaint();
+    if (YScaleDialog::edit(this, shown_->yOffset, shown_->yGain)) requestPaint();
 }
 
 void LoggerViewer::print() {
     // The shown run with the viewer's own scale and switches; nothing for an empty run.
-    printLoggerReport(this, model_, shownStart_, nav_.shown.data());
+    printLoggerReport(this, *shown_, nav_.shown.data());
 }
 
 void LoggerViewer::chooseSet(int row) {
     if (row < 0 || row > sets_->newest()) return;
-    showSet(sets_->at(row), model_.doc->logged, shownStart_, model_.run);
+    showSet(sets_->at(row), *shown_);
     wholeRunReset();
     requestPaint();
 }
@@ -292,9 +292,8 @@ GraphPicture LoggerViewer::picture() {
     // What the window is about to show, should a paint be pending.
     if (paintPending_ || image_.size() != size()) render();
     return GraphPicture{size(), graphArea(), QColor::fromRgb(kBackground), [this](const GraphCanvas& c) {
-                            const kv::RunState& run = model_.run;
-                            const Frame f = prepareFrame(*tables_, nav_, plot_, model_.doc->logged, shownStart_,
-                                                         run.loggerYGain, run.loggerYOffset, loaded());
+                            const Frame f = prepareFrame(*tables_, nav_, plot_, shown_->run, shown_->start,
+                                                         shown_->yGain, shown_->yOffset, loaded());
                             const auto plot = c.plotSurface(rect());
                             painter_.draw(c.painter(), *plot, size(), f, *tables_, nav_, LoggerPainter::Marks::Left);
                         }};
@@ -323,7 +322,8 @@ void LoggerViewer::mousePressEvent(QMouseEvent* e) {
 void LoggerViewer::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     if (image_.isNull() || paintPending_) render();
-    const MoveResult r = kv::logger::move(nav_, plot_, *tables_, model_.doc->logged, shownStart_, loaded(), pos.x(), pos.y());
+    const MoveResult r =
+        kv::logger::move(nav_, plot_, *tables_, shown_->run, shown_->start, loaded(), pos.x(), pos.y());
     if (r.cursor) {
         if (r.eraseOld) LoggerPainter::cursorLine(image_, plot_, r.oldX);
         LoggerPainter::cursorLine(image_, plot_, r.newX);
@@ -336,7 +336,7 @@ void LoggerViewer::mouseMoveEvent(QMouseEvent* e) {
         std::array<std::string, kv::kQuantities> texts;
         for (int q = 0; q < kv::kQuantities; ++q)
             texts[static_cast<std::size_t>(q)] =
-                nav_.readout[static_cast<std::size_t>(q)] + (q == kv::RH ? "%RH" : model_.doc->logged.unitText);
+                nav_.readout[static_cast<std::size_t>(q)] + (q == kv::RH ? "%RH" : shown_->run.unitText);
         painter_.readout(image_, plot_, texts, nav_.readoutTime, nav_.shown);
     }
     if (r.cursor || r.band || r.readout) update();
@@ -346,7 +346,7 @@ void LoggerViewer::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(e);
     const QPoint pos = e->position().toPoint();
     const ReleaseResult r =
-        release(nav_, plot_, *tables_, std::clamp(model_.doc->logged.count, 0, kv::kMaxSamples), loaded(),
+        release(nav_, plot_, *tables_, std::clamp(shown_->run.count, 0, kv::kMaxSamples), loaded(),
                 pos.x(), pos.y());
     // The watchdog only matters while a drag is in progress.
     dragTimer_.stop();
@@ -383,9 +383,8 @@ void LoggerViewer::closeEvent(QCloseEvent* e) {
     statsAction_->setEnabled(false);
     if (stats_) stats_->close();
     dragTimer_.stop();
-    model_.run.loggerOpen = 0;
-    model_.run.loggerShown = 0;
-    model_.run.newRun = 0;
+    open_ = false;
+    painted_ = false;
     e->accept();
     emit shownChanged();
 }

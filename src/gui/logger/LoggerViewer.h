@@ -21,7 +21,6 @@ class QMenu;
 class QScrollBar;
 class QTableWidget;
 class QToolBar;
-namespace kv { struct Model; }
 
 class LoggerViewer : public QWidget {
     Q_OBJECT
@@ -30,20 +29,22 @@ public:
     static constexpr int kWidth = 946;
     static constexpr int kHeight = 598;
 
-    // The viewer keeps its sets in `model`'s logged run and its own scale in
-    // its run state; it is owned by `parent` when given.
-    explicit LoggerViewer(kv::Model& model, QWidget* parent = nullptr);
-    // The same over the session's model: a run opened elsewhere (Open in the
-    // main window) joins the list at once.
+    // Every run the session opens (this viewer's Download, the main window's
+    // Open) joins the list as the newest set and becomes the shown run. The
+    // viewer is owned by `parent` when given.
     explicit LoggerViewer(MeterSession& session, QWidget* parent = nullptr);
     ~LoggerViewer() override;
 
     // Download: the open dialog, then downloadFile() with its answer.
     void download();
-    // Reads a data file as Download does after its dialog. True when a run was
-    // read (it becomes the newest set); false when refused (the reason is shown,
-    // except for a file that cannot be opened) or when the viewer is not open.
+    // Has the session read a data file as Download does after its dialog. True
+    // when a run was read (it becomes the newest set); false when refused (the
+    // reason is shown, except for a file that cannot be opened) or when the
+    // viewer has been closed.
     bool downloadFile(const QString& path);
+    // Appends the run the session opened last as the newest set, as each
+    // runOpened() does; for a run opened before this viewer existed.
+    void appendOpenedRun();
     // Undozoom: back to the whole run.
     void undoZoom();
     // AIR, WB, DP, K/IR, RH: that quantity alone; -1: Combine, all five.
@@ -73,10 +74,14 @@ public:
 
     // What the paint and the printer read.
     const kv::logger::SetTable& sets() const { return *sets_; }
+    // The shown run with its start time and the Y scale it is drawn with.
+    const kv::logger::ShownRun& shown() const { return *shown_; }
     const kv::logger::Nav& nav() const { return nav_; }
     const kv::logger::CoordTables& tables() const { return *tables_; }
     kv::logger::PlotRect plot() const { return plot_; }
-    std::time_t shownStart() const { return shownStart_; }
+    std::time_t shownStart() const { return shown_->start; }
+    // Painted since it was opened: the main window's Open is off meanwhile.
+    bool hasBeenShown() const { return painted_; }
     QTableWidget* list() const { return list_; }
     QScrollBar* scrollBar() const { return scrollBar_; }
     QToolBar* toolBar() const { return toolBar_; }
@@ -105,20 +110,21 @@ private:
     void requestPaint();
     void wholeRunReset();
     bool readFile(const QString& path);
-    void appendSet();
     void onScrollAction(int action);
     bool loaded() const { return !sets_->empty(); }
 
-    kv::Model& model_;
+    MeterSession& session_;
+    std::unique_ptr<kv::logger::ShownRun> shown_;
     std::unique_ptr<kv::logger::SetTable> sets_;
     std::unique_ptr<kv::logger::CoordTables> tables_;
     kv::logger::Nav nav_;
     kv::logger::PlotRect plot_;
     kv::logger::LoggerPainter painter_;
-    std::time_t shownStart_ = 0;
     QString lastPath_;
     QImage image_;
     bool paintPending_ = true;   // the next paint event draws the graph anew
+    bool open_ = true;           // until closed: Download reads only while open
+    bool painted_ = false;
     QBasicTimer dragTimer_;
     QToolBar* toolBar_ = nullptr;
     QTableWidget* list_ = nullptr;

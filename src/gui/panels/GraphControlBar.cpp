@@ -105,17 +105,16 @@ GraphControlBar::GraphControlBar(MeterSession& session, QWidget* parent) : QWidg
 
 void GraphControlBar::refreshDisplay() {
     const kv::BarTexts& t = session_.model().bar;
-    const std::string* texts[FieldCount] = {&t.startTime, &t.dataNo,      &t.battery,
-                                            &t.sampleRate, &t.sampleCount, &t.clock};
-    for (int i = 0; i < FieldCount; ++i) {
+    const std::string* texts[Clock] = {&t.startTime, &t.dataNo, &t.battery, &t.sampleRate, &t.sampleCount};
+    for (int i = 0; i < Clock; ++i) {
         const QString s = QString::fromStdString(*texts[i]);
         if (fields_[i]->text() != s) fields_[i]->setText(s);
     }
 }
 
 void GraphControlBar::tickClock() {
-    session_.model().bar.clock = kv::formatLocalTime(std::time(nullptr), "%d/%m/%y %H:%M:%S");
-    refreshDisplay();
+    const QString now = QString::fromStdString(kv::formatLocalTime(std::time(nullptr), "%d/%m/%y %H:%M:%S"));
+    if (fields_[Clock]->text() != now) fields_[Clock]->setText(now);
 }
 
 void GraphControlBar::timerEvent(QTimerEvent* e) {

@@ -14,7 +14,7 @@ class GraphControlBar : public QWidget {
 public:
     GraphControlBar(MeterSession& session, QWidget* parent);
 
-    // Copies the six texts of the session into their fields.
+    // Copies the five run and meter texts of the session into their fields.
     void refreshDisplay();
 
     // The fields in the order start time, data number, battery, sample rate,

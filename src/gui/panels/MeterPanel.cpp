@@ -69,7 +69,6 @@ MeterPanel::MeterPanel(MeterSession& session, QWidget* parent) : QFrame(parent),
     lay->setContentsMargins(0, 0, 0, 0);
     client_ = new MeterFace(session_, this);
     lay->addWidget(client_);
-    session_.model().meter.backlight = 0;
     for (int i = 0; i < kv::kMeterKeyCount; ++i) {
         auto* k = new MeterKeyButton(kv::kMeterKeys[i], client_);
         connect(k, &MeterKeyButton::pressed, this, [this, i] { session_.pressKey(i); });

@@ -5,8 +5,6 @@
 #include <QPainter>
 #include <QTimerEvent>
 
-#include "core/config/ProfileFile.h"
-#include "core/config/Settings.h"
 #include "gui/panels/NumberEdit.h"
 #include "gui/panels/UpDownArrows.h"
 #include "gui/panels/PanelFonts.h"
@@ -90,9 +88,9 @@ ReadingsPanel::ReadingsPanel(MeterSession& session, QWidget* parent) : QWidget(p
                               .arg(typed.lo).arg(typed.hi).arg(spin.lo).arg(spin.hi));
             auto* s = new UpDownArrows(e, this);
             s->setGeometry(place.right() + 1 - spinW, place.top() + 2, spinW, 24);
-            s->onDelta = [this, q, high](int delta) { onSpin(q, high, delta); };
+            s->onDelta = [this, q, high](int delta) { session_.spinLimit(q, high, delta); };
             connect(e, &QLineEdit::textChanged, this, [this, q, high](const QString& t) {
-                if (!refreshing_) onTyped(q, high, t);
+                if (!refreshing_) session_.typeLimit(q, high, t);
             });
             (high ? hiFields_ : loFields_)[q] = e;
             (high ? hiSpins_ : loSpins_)[q] = s;
@@ -103,6 +101,7 @@ ReadingsPanel::ReadingsPanel(MeterSession& session, QWidget* parent) : QWidget(p
     // which a silent meter clears.
     connect(&session_, &MeterSession::frameAccepted, this, &ReadingsPanel::refreshDisplay);
     connect(&session_, &MeterSession::runRestored, this, &ReadingsPanel::refreshDisplay);
+    connect(&session_, &MeterSession::limitsChanged, this, &ReadingsPanel::refreshDisplay);
     connect(&session_, &MeterSession::alarmsChanged, this, qOverload<>(&QWidget::update));
     connect(&session_, &MeterSession::offlineChanged, this, qOverload<>(&QWidget::update));
     refreshDisplay();
@@ -111,16 +110,6 @@ ReadingsPanel::ReadingsPanel(MeterSession& session, QWidget* parent) : QWidget(p
 QRect ReadingsPanel::indicatorRect(int q, bool high) { return QRect(high ? 378 : 485, 3 + 30 * q, 15, 15); }
 
 bool ReadingsPanel::isBlinking(int q, bool high) const { return blink_[2 * q + (high ? 0 : 1)].isActive(); }
-
-void ReadingsPanel::loadLimits(const kv::ProfileFile& ini) {
-    auto& rs = session_.model().readings;
-    for (int q = 0; q < 5; ++q) {
-        for (bool high : {true, false}) {
-            kv::loadLimitText(rs, q, high, kv::readLimitText(ini, q, high));
-        }
-    }
-    refreshDisplay();
-}
 
 void ReadingsPanel::refreshDisplay() {
     // Text written here is not a user's typing: it is never clamped again.
@@ -133,16 +122,6 @@ void ReadingsPanel::refreshDisplay() {
         setFieldText(loFields_[q], QString::fromStdString(rs.loText[q]));
     }
     refreshing_ = false;
-}
-
-void ReadingsPanel::onSpin(int q, bool high, int delta) {
-    kv::spinLimit(session_.model().readings, q, high, static_cast<float>(delta));
-    refreshDisplay();
-}
-
-void ReadingsPanel::onTyped(int q, bool high, const QString& text) {
-    kv::typeLimit(session_.model().readings, q, high, text.toStdString());
-    refreshDisplay();
 }
 
 void ReadingsPanel::paintEvent(QPaintEvent*) {

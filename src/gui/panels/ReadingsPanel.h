@@ -9,9 +9,6 @@
 #include <cstdint>
 
 class MeterSession;
-namespace kv {
-class ProfileFile;
-}
 class UpDownArrows;
 class QLineEdit;
 
@@ -19,8 +16,6 @@ class ReadingsPanel : public QWidget {
     Q_OBJECT
 public:
     ReadingsPanel(MeterSession& session, QWidget* parent);
-    // Loads the ten limit texts from the configuration file.
-    void loadLimits(const kv::ProfileFile& ini);
     // Copies the twenty texts of the session into their fields.
     void refreshDisplay();
 
@@ -39,9 +34,6 @@ protected:
     void timerEvent(QTimerEvent* e) override;
 
 private:
-    void onSpin(int q, bool high, int delta);
-    void onTyped(int q, bool high, const QString& text);
-
     MeterSession& session_;
     std::array<QLineEdit*, 5> maxFields_{}, minFields_{}, hiFields_{}, loFields_{};
     std::array<UpDownArrows*, 5> hiSpins_{}, loSpins_{};

@@ -9,16 +9,13 @@
 #include "gui/BusyCursor.h"
 #include "session/MeterSession.h"
 #include "core/Model.h"
-#include "core/io/AtomicFile.h"
 #include "core/record/LocalTime.h"
-#include "core/record/TextTable.h"
+#include "core/record/RunFiles.h"
 
 const char* const kSaveFilter = "DataLogger Files (*.AsmDat)";
 const char* const kOpenFilter = "DataLogger Files (*.AsmDat);;*.CH4 (*.CH4)";
 
 namespace {
-
-const char* const kTitle = "KV2047";
 
 // The folder the dialogs start in: the one last used.
 QString& lastFolder() {
@@ -40,12 +37,17 @@ QString askSavePath(QWidget* parent) {
     return path;
 }
 
-bool saveInteractive(QWidget* parent, kv::Model& model, bool withText) {
+bool saveInteractive(QWidget* parent, const kv::Model& model, bool withText) {
     const QString path = askSavePath(parent);
     if (path.isEmpty()) return false;
     QString error;
-    if (saveRunTo(path, model, withText, &error)) return true;
-    QMessageBox::warning(parent, kTitle, error);
+    bool saved;
+    {
+        BusyCursor busy;
+        saved = saveRunTo(path, model, withText, &error);
+    }
+    if (saved) return true;
+    QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(), error);
     return false;
 }
 
@@ -60,56 +62,33 @@ QString proposedSaveName(std::time_t now) {
     return QString::fromStdString(kv::formatLocal(now, "%y-%m-%d %H.%M.%S"));
 }
 
-// Both files go through the one safe writer: each is complete and on the disk
-// before either replaces an older file, the table first and the data file
-// last. A short write (a full disk) is an error, and a device or a pipe at
-// either path is refused ("It is not a regular file.").
-bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* error) {
-    auto rec = kv::makeRunRecord();
-    kv::snapshotLiveRun(*model.doc, model.run, *rec);
-    model.doc->fileTagWritten = kv::kFileTag;
-
-    BusyCursor busy;
-    auto why = [](const kv::AtomicFile& f) { return QString::fromLocal8Bit(f.reason().c_str()); };
-    const std::string dataPath = QFile::encodeName(path).toStdString();
-    kv::AtomicFile data(dataPath);
-    if (!data.open() || !data.write(kv::encodeDataFile(*rec)) || (!withText && !data.commit())) {
-        if (error) *error = failure(path, why(data));
-        return false;
-    }
-    if (!withText) return true;
-
-    const std::string textPathStd = kv::textFilePathFor(dataPath);
-    const QString textPath = QFile::decodeName(textPathStd.c_str());
-    kv::AtomicFile text(textPathStd);
-    if (!text.open() || !text.write(kv::exportText(rec->run))) {
-        if (error) *error = failure(textPath, why(text));
-        return false;
-    }
-    if (kv::commitPair(text, data)) return true;
+bool saveRunTo(const QString& path, const kv::Model& model, bool withText, QString* error) {
+    kv::RunFilesFailure f;
+    if (kv::writeRunFiles(QFile::encodeName(path).toStdString(), *model.doc, model.run, withText, &f)) return true;
     if (error) {
-        *error = data.failed() ? failure(path, why(data)) : failure(textPath, why(text));
-        if (text.committed())
-            *error += QString("\nOnly the text table \"%1\" was replaced.").arg(QDir::toNativeSeparators(textPath));
+        *error = failure(QFile::decodeName(f.path.c_str()), QString::fromLocal8Bit(f.reason.c_str()));
+        if (!f.replacedText.empty())
+            *error += QString("\nOnly the text table \"%1\" was replaced.")
+                          .arg(QDir::toNativeSeparators(QFile::decodeName(f.replacedText.c_str())));
     }
     return false;
 }
 
-bool saveRunInteractive(QWidget* parent, kv::Model& model) { return saveInteractive(parent, model, true); }
-bool saveDataFileInteractive(QWidget* parent, kv::Model& model) { return saveInteractive(parent, model, false); }
+bool saveRunInteractive(QWidget* parent, const kv::Model& model) { return saveInteractive(parent, model, true); }
+bool saveDataFileInteractive(QWidget* parent, const kv::Model& model) { return saveInteractive(parent, model, false); }
 
-kv::ReadResult openDataFile(const QString& path, kv::Model& model) {
+kv::ReadResult openRunFile(MeterSession& session, const QString& path) {
     BusyCursor busy;
-    return kv::loadDataFile(QFile::encodeName(path).toStdString(), *model.doc, model.run);
+    return session.openRun(path);
 }
 
 void reportReadError(QWidget* parent, const QString& path, const kv::ReadResult& result) {
     if (result.ok()) return;
     if (result.error == kv::ReadError::BadTag) {
-        QMessageBox::warning(parent, kTitle, kv::kInvalidFormat);
+        QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(), kv::kInvalidFormat);
         return;
     }
-    QMessageBox::warning(parent, kTitle,
+    QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(),
                          QString("%1\n\nNothing was loaded from \"%2\".")
                              .arg(QString::fromStdString(result.message), QDir::toNativeSeparators(path)));
 }
@@ -118,11 +97,7 @@ bool openDataFileInteractive(QWidget* parent, MeterSession& session) {
     const QString path = QFileDialog::getOpenFileName(parent, "Open", lastFolder(), kOpenFilter);
     if (path.isEmpty()) return false;
     lastFolder() = QFileInfo(path).absolutePath();
-    kv::ReadResult r;
-    {
-        BusyCursor busy;
-        r = session.openRun(path);
-    }
+    const kv::ReadResult r = openRunFile(session, path);
     reportReadError(parent, path, r);
     return r.ok();
 }

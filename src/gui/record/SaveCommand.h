@@ -13,20 +13,20 @@ namespace kv { struct Model; }
 // Save: asks for a path (proposed name: the current local time), writes the
 // data file and the text table beside it, and tells the user about a failure.
 // Returns false when the dialog was cancelled or the files could not be written.
-bool saveRunInteractive(QWidget* parent, kv::Model& model);
+bool saveRunInteractive(QWidget* parent, const kv::Model& model);
 // The document's own Save (Ctrl+S): the same dialog, the data file alone.
-bool saveDataFileInteractive(QWidget* parent, kv::Model& model);
+bool saveDataFileInteractive(QWidget* parent, const kv::Model& model);
 // Open (Ctrl+O): asks for a data file and has the session read it into the
 // logged run. Returns false when cancelled or refused (the refusal is shown).
 bool openDataFileInteractive(QWidget* parent, MeterSession& session);
 
 // Writes the run's data file at `path` and, when `withText`, its text table
-// beside it. Both files are complete on the disk before either replaces an
-// older one. On failure returns false and describes it in *error.
-bool saveRunTo(const QString& path, kv::Model& model, bool withText, QString* error);
+// beside it, as kv::writeRunFiles does for every program. On failure returns
+// false and words it for a message box in *error.
+bool saveRunTo(const QString& path, const kv::Model& model, bool withText, QString* error);
 
-// Reads a data file into the document's logged run (see kv::loadDataFile).
-kv::ReadResult openDataFile(const QString& path, kv::Model& model);
+// Has the session read a data file into its logged run, with the wait cursor.
+kv::ReadResult openRunFile(MeterSession& session, const QString& path);
 // Shows what a refused file gets: "Invalid Format!" for a bad tag, else the reason.
 void reportReadError(QWidget* parent, const QString& path, const kv::ReadResult& result);
 

@@ -11,12 +11,6 @@
 #include "gui/report/ReportPage.h"
 #include "core/logger/SetTable.h"
 
-namespace {
-
-const char* const kTitle = "KV2047";
-
-}  // namespace
-
 const char* printOutcomeMessage(PrintOutcome outcome) {
     switch (outcome) {
         case PrintOutcome::NoPrinter: return "Printer is busy!";
@@ -63,7 +57,7 @@ PrintOutcome printReportWithDialog(QWidget* parent, QPrinter& printer,
         BusyCursor busy;
         outcome = printReport(printer, data);
     }
-    if (const char* msg = printOutcomeMessage(outcome)) QMessageBox::warning(parent, kTitle, msg);
+    if (const char* msg = printOutcomeMessage(outcome)) QMessageBox::warning(parent, QGuiApplication::applicationDisplayName(), msg);
     return outcome;
 }
 
@@ -75,18 +69,13 @@ PrintOutcome printLiveReport(QWidget* parent, const kv::Model& model) {
     });
 }
 
-PrintOutcome printLoggerReport(QWidget* parent, const kv::Model& model, std::time_t start,
-                               const bool shown[kv::kQuantities]) {
-    if (model.doc->logged.count <= 0) return PrintOutcome::NothingToPrint;
+PrintOutcome printLoggerReport(QWidget* parent, const kv::logger::ShownRun& shown,
+                               const bool switches[kv::kQuantities]) {
+    if (shown.run.count <= 0) return PrintOutcome::NothingToPrint;
     bool on[kv::kQuantities];
-    for (int q = 0; q < kv::kQuantities; ++q) on[q] = shown[q];
+    for (int q = 0; q < kv::kQuantities; ++q) on[q] = switches[q];
     QPrinter printer(QPrinter::HighResolution);
-    return printReportWithDialog(parent, printer, [&model, start, &on] {
-        return kv::loggerReportData(model.doc->logged, model.run.loggerYGain, model.run.loggerYOffset, start,
-                                    on, std::time(nullptr));
+    return printReportWithDialog(parent, printer, [&shown, &on] {
+        return kv::loggerReportData(shown.run, shown.yGain, shown.yOffset, shown.start, on, std::time(nullptr));
     });
-}
-
-PrintOutcome printLoggerReport(QWidget* parent, const kv::Model& model, const bool shown[kv::kQuantities]) {
-    return printLoggerReport(parent, model, kv::logger::loggedStart(model.doc->logged), shown);
 }

@@ -9,6 +9,7 @@
 class QPrinter;
 class QWidget;
 namespace kv { struct Model; }
+namespace kv::logger { struct ShownRun; }
 
 enum class PrintOutcome {
     Printed,
@@ -35,9 +36,7 @@ PrintOutcome printReportWithDialog(QWidget* parent, QPrinter& printer,
 // Print of the real-time view: the live run of n samples on the unzoomed scale.
 PrintOutcome printLiveReport(QWidget* parent, const kv::Model& model);
 
-// Print of the logger viewer: the shown (logged) run with the logger's scale
-// and the viewer's shown-quantity switches; nothing for an empty run. Without
-// a start time, the start stored with the logged run is used.
-PrintOutcome printLoggerReport(QWidget* parent, const kv::Model& model, const bool shown[kv::kQuantities]);
-PrintOutcome printLoggerReport(QWidget* parent, const kv::Model& model, std::time_t start,
-                               const bool shown[kv::kQuantities]);
+// Print of the logger viewer: its shown run with the viewer's scale and
+// shown-quantity switches; nothing for an empty run.
+PrintOutcome printLoggerReport(QWidget* parent, const kv::logger::ShownRun& shown,
+                               const bool switches[kv::kQuantities]);

@@ -81,11 +81,11 @@ bool walkTo(const std::string& path, Place* place, std::string* reason) {
     bool below = false;   // a sticky, world-writable folder was passed
     uid_t sharedOwner = 0;
     std::string walked;
-    auto enter = [&](int fd) {
+    // Makes `fd` the folder walked in; `st` is its status, as found on the way.
+    auto enter = [&](int fd, const struct stat& st) {
         if (dir >= 0) ::close(dir);
         dir = fd;
-        struct stat st {};
-        if (::fstat(dir, &st) == 0 && isShared(st)) {
+        if (isShared(st)) {
             below = true;
             sharedOwner = st.st_uid;
         }
@@ -98,9 +98,13 @@ bool walkTo(const std::string& path, Place* place, std::string* reason) {
             walked = "/";
         }
         const int fd = ::open(absolute ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return false;
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            if (fd >= 0) ::close(fd);
+            return false;
+        }
         syncable = true;
-        enter(fd);
+        enter(fd, st);
         return true;
     };
     auto failWith = [&](const std::string& why) {
@@ -147,7 +151,7 @@ bool walkTo(const std::string& path, Place* place, std::string* reason) {
         if (!S_ISDIR(st.st_mode)) return failWith(std::strerror(ENOTDIR));
         const int fd = openSubfolder(dir, part.c_str(), &syncable);
         if (fd < 0) return failWith(std::strerror(errno));
-        enter(fd);
+        enter(fd, st);
         walked = shown;
     }
     place->dirFd = dir;

@@ -126,9 +126,12 @@ TEST(CaptureFile, AppendsOnlyWhereTheSharedFolderRuleAllows) {
     fs::create_symlink(home, shared / "ours");
     fs::create_symlink(home, shared / "theirs");
     writeText((shared / "their.cap").string(), "theirs\n");
+    // Their own folder in the shared one, holding their link: still below a shared folder.
+    fs::create_directories(shared / "theirdir");
+    fs::create_symlink(home / "cap.txt", shared / "theirdir" / "cap");
     const uid_t other = ::geteuid() == 65534 ? 65533 : 65534;
-    if (::lchown((shared / "theirs").c_str(), other, other) != 0 || ::chown((shared / "their.cap").c_str(), other, other) != 0)
-        GTEST_SKIP() << "only root gives files away";
+    for (const fs::path& p : {shared / "theirs", shared / "their.cap", shared / "theirdir", shared / "theirdir" / "cap"})
+        if (::lchown(p.c_str(), other, other) != 0) GTEST_SKIP() << "only root gives files away";
     const struct {
         const char* name;
         fs::path path;
@@ -137,6 +140,8 @@ TEST(CaptureFile, AppendsOnlyWhereTheSharedFolderRuleAllows) {
         {"our own link on the way", shared / "ours" / "cap.txt", nullptr},
         {"their link to a folder on the way", shared / "theirs" / "cap.txt", "theirs is a symbolic link owned by another user"},
         {"their file in a sticky folder", shared / "their.cap", "It belongs to another user in a shared folder"},
+        {"their link in their folder below a shared one", shared / "theirdir" / "cap",
+         "It is a symbolic link owned by another user"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

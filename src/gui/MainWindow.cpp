@@ -320,9 +320,13 @@ void MainWindow::updateCommandStates() {
 }
 
 void MainWindow::showPortState() {
+    const int port = session_->model().link.port;
     const QString err = session_->portError();
-    setPaneText(0, err.isEmpty() ? QString()
-                                 : QStringLiteral("COM%1 not open: %2").arg(session_->model().link.port).arg(err));
+    if (!err.isEmpty()) setPaneText(0, QStringLiteral("COM%1 not open: %2").arg(port).arg(err));
+    // Said while the current port is the simulator's, so nobody takes its readings for a meter's.
+    else if (opts_.simulate && session_->deviceFor(port) == opts_.port && session_->isPortOpen())
+        setPaneText(0, "Simulated meter on " + opts_.port);
+    else setPaneText(0, QString());
 }
 
 void MainWindow::onRun() {

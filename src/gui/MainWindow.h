@@ -22,7 +22,7 @@ struct AppOptions {
     QString port;        // --port DEVICE: device of the current port number
     QString configDir;   // --config-dir DIR
     QString capture;     // --capture FILE
-    bool simulate = false;
+    bool simulate = false;  // `port` is the simulated meter kv2047-sim started
 };
 
 class MainWindow : public QMainWindow {

@@ -47,7 +47,9 @@ struct Monitor {
     bool journalFolderEmpty() const { return QDir(config.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot); }
 };
 
-QString waiting(const kvtest::SimProcess& sim) { return "monitor: waiting for the meter on " + sim.ptyPath() + "\n"; }
+QString waiting(const kvtest::SimProcess& sim) {
+    return "kv2047-tool monitor: waiting for the meter on " + sim.ptyPath() + "\n";
+}
 
 }  // namespace
 
@@ -174,11 +176,12 @@ TEST(MonitorTool, ReportsSilenceAndReturnAndKeepsNoJournal) {
     Monitor m({"--port", sim.ptyPath()});
     ASSERT_TRUE(m.waitFor([&] { return sim.count("11") >= 1; })) << "an acknowledgement after the frames";
     sim.pause();
-    const QString silent = "monitor: the meter is silent; re-opening " + sim.ptyPath() + "\n";
+    const QString silent = "kv2047-tool monitor: the meter is silent; re-opening " + sim.ptyPath() + "\n";
     ASSERT_TRUE(m.waitFor([&] { return m.err.contains(silent); })) << m.err.toStdString();
     const qsizetype before = m.lines().size();
     sim.resume();
-    ASSERT_TRUE(m.waitFor([&] { return m.err.endsWith("monitor: the meter is back\n") && m.lines().size() > before; }))
+    ASSERT_TRUE(m.waitFor(
+        [&] { return m.err.endsWith("kv2047-tool monitor: the meter is back\n") && m.lines().size() > before; }))
         << m.err.toStdString();
     ::kill(pid_t(m.p.processId()), SIGTERM);
     EXPECT_EQ(m.finish(), 0) << m.err.toStdString();

@@ -1,8 +1,8 @@
 #pragma once
 // Reading a data file for the info and export commands.
-#include <cstdio>
 #include <string>
 
+#include "Messages.h"
 #include "core/record/DataFile.h"
 
 // Reads `path` into `rec`. Returns 0 (saying on standard error which reading
@@ -12,10 +12,9 @@
 inline int readForTool(const char* path, kv::RunRecord& rec) {
     const kv::ReadResult r = kv::readDataFile(path, rec);
     if (r.ok()) {
-        if (const std::string note = kv::startNote(rec.run); !note.empty())
-            std::fprintf(stderr, "kv2047-tool: %s: %s\n", path, note.c_str());
+        if (const std::string note = kv::startNote(rec.run); !note.empty()) toolMessage("%s: %s", path, note.c_str());
         return 0;
     }
-    std::fprintf(stderr, "kv2047-tool: %s: %s\n", path, r.message.c_str());
+    toolMessage("%s: %s", path, r.message.c_str());
     return r.error == kv::ReadError::Io ? 1 : 2;
 }

@@ -15,6 +15,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "StopSignals.h"
 #include "ValueText.h"
 #include "core/record/LocalTime.h"
@@ -88,8 +89,7 @@ public:
         session_.setDevice(1, QFile::decodeName(port_.c_str()));
         session_.start(1);
         if (!session_.isPortOpen()) {
-            std::fprintf(stderr, "kv2047-tool monitor: cannot open the port: %s\n",
-                         session_.portError().toLocal8Bit().constData());
+            toolMessage("cannot open the port: %s", session_.portError().toLocal8Bit().constData());
             session_.close();
             return 1;
         }
@@ -103,13 +103,13 @@ public:
         });
         connect(&session_, &MeterSession::meterSilent, this, [this] {
             const QString err = session_.portError();
-            std::fprintf(stderr, "monitor: the meter is silent; re-opening %s%s%s\n", port_.c_str(),
-                         err.isEmpty() ? "" : ": ", err.toLocal8Bit().constData());
+            toolMessage("the meter is silent; re-opening %s%s%s", port_.c_str(), err.isEmpty() ? "" : ": ",
+                        err.toLocal8Bit().constData());
         });
         connect(&session_, &MeterSession::offlineChanged, this, [](bool offline) {
-            if (!offline) std::fprintf(stderr, "monitor: the meter is back\n");
+            if (!offline) toolMessage("the meter is back");
         });
-        std::fprintf(stderr, "monitor: waiting for the meter on %s\n", port_.c_str());
+        toolMessage("waiting for the meter on %s", port_.c_str());
         return -1;
     }
 
@@ -132,7 +132,7 @@ private:
             return true;
         const int e = errno;
         if (e != EPIPE)
-            std::fprintf(stderr, "kv2047-tool monitor: cannot write the output: %s\n", std::strerror(e));
+            toolMessage("cannot write the output: %s", std::strerror(e));
         stop(e == EPIPE ? 0 : 1);
         return false;
     }
@@ -175,7 +175,7 @@ int cmdMonitor(const QStringList& args) {
 
     Monitor monitor(port, format, count);
     if (!onStopSignals([&] { monitor.stop(0); })) {
-        std::fprintf(stderr, "kv2047-tool monitor: %s\n", std::strerror(errno));
+        toolMessage("%s", std::strerror(errno));
         return 1;
     }
     if (const int status = monitor.start(); status >= 0) return status;

@@ -23,6 +23,7 @@
 #include "core/config/Settings.h"
 #include "core/link/CommandStates.h"
 #include "core/link/LinkEngine.h"
+#include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
 #include "gui/AboutDialog.h"
 #include "gui/HelpWindow.h"
@@ -101,6 +102,12 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     connect(session_.get(), &MeterSession::commandStatesChanged, this, &MainWindow::updateCommandStates);
     connect(session_.get(), &MeterSession::journalError, this, [this](const QString& why) {
         statusBar()->showMessage(QStringLiteral("The run journal could not be written: %1").arg(why), 10000);
+    });
+    // A stored start in the hour repeated when the clocks went back is read as
+    // the earlier one; say which.
+    connect(session_.get(), &MeterSession::runOpened, this, [this] {
+        const std::string note = kv::startNote(session_->model().doc->logged);
+        if (!note.empty()) statusBar()->showMessage(QString::fromStdString(note), 30000);
     });
     connect(session_.get(), &MeterSession::captureFailed, this, [this] {
         statusBar()->showMessage(
@@ -336,7 +343,12 @@ void MainWindow::onRun() {
         const auto answer = QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
                                                   "Do you want to save the existing graph data before continuing?",
                                                   QMessageBox::Yes | QMessageBox::No);
-        if (answer == QMessageBox::Yes) saveRun();
+        // A save that was cancelled or failed ends the command: the new run
+        // would overwrite the samples and replace their journal.
+        if (answer == QMessageBox::Yes && !saveRun()) {
+            session_->runSetupCancelled();
+            return;
+        }
     }
     RunSetupDialog dlg(rate, count, this);
     if (dlg.exec() == QDialog::Accepted)
@@ -450,6 +462,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
         }
     }
     // Saved, or the user chose not to: nothing is left to recover.
+    session_->finishJournal();
     session_->close();
     e->accept();
 }

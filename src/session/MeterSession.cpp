@@ -76,7 +76,6 @@ void MeterSession::close() {
     ackTimer_.stop();
     watchdogTimer_.stop();
     sampleTimer_.stop();
-    journal_->finish();
     port_->closePort();
 }
 
@@ -118,7 +117,6 @@ void MeterSession::onPortEvent(int code) {
                         static_cast<std::size_t>(data.size()), std::time(nullptr));
     if (fx.runStarted && model_->link.runInProgress && !journal_->begin(*model_))
         emit journalError(QString::fromStdString(journal_->error()));
-    followJournal();
     if (fx.runStarted) emit runStarted();
     if (fx.accepted) emit frameAccepted(fx.frame);
     checkCapture();
@@ -140,7 +138,6 @@ void MeterSession::onWatchdogTick() {
     const bool silent =
         kv::watchdogTick(*model_, *port_, policy_.silenceEndsRun ? kv::Silence::EndsRun : kv::Silence::KeepsRun);
     if (silent) emit meterSilent();
-    followJournal();
     checkCapture();
     announce(before);
 }
@@ -156,10 +153,6 @@ void MeterSession::timerEvent(QTimerEvent* e) {
     } else {
         QObject::timerEvent(e);
     }
-}
-
-void MeterSession::followJournal() {
-    if (policy_.journalEndsWithRun) journal_->follow(*model_);
 }
 
 void MeterSession::rearmSampleTimer() {
@@ -201,7 +194,6 @@ void MeterSession::runSetupCancelled() {
 void MeterSession::stop() {
     const Shown before = shown();
     kv::stopRun(*model_);
-    followJournal();
     announce(before);
 }
 

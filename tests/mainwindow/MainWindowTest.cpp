@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTableWidget>
 #include <QTest>
@@ -16,8 +17,11 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,6 +33,7 @@
 #include "record/RecordTestUtil.h"
 #include "session/MeterSession.h"
 #include "core/link/LinkEngine.h"
+#include "core/record/DataFile.h"
 
 namespace {
 
@@ -267,4 +272,34 @@ TEST(MainWindow, OpensDataFilesNamedOnTheCommandLine) {
     EXPECT_EQ(viewer->list()->rowCount(), 1);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains("missing.AsmDat")) << boxes[0].toStdString();
+}
+
+// A stored start that the clocks going back made twice is read as the earlier
+// one, and the window says so; any other start needs no word.
+TEST(MainWindow, OpeningARunFromTheRepeatedHourSaysWhichReadingItTook) {
+    QTemporaryDir dir;
+    const std::string zone = qEnvironmentVariable("TZ", "UTC").toStdString();
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    MainWindow w(optionsIn(dir));
+    QStringList said;
+    for (const int hour : {2, 4}) {
+        auto rec = kv::makeRunRecord();
+        std::tie(rec->run.year, rec->run.month, rec->run.day, rec->run.hour, rec->run.minute) =
+            std::tuple(2026, 10, 25, hour, 30);
+        rec->run.interval = 1;
+        const QString path = dir.filePath(QString("run%1.AsmDat").arg(hour));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(kv::encodeDataFile(*rec)));
+        f.close();
+        w.statusBar()->clearMessage();
+        ASSERT_TRUE(w.session().openRun(path).ok());
+        said << w.statusBar()->currentMessage();
+    }
+    setenv("TZ", zone.c_str(), 1);
+    tzset();
+    EXPECT_TRUE(said[0].contains("2026-10-25 02:30:00 falls in the hour repeated")) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains("2026-10-25T02:30:00+02:00")) << said[0].toStdString();
+    EXPECT_EQ(said[1], "");
 }

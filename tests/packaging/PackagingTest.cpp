@@ -212,14 +212,16 @@ TEST(DebianPackage, IsLintianClean) {
 }
 
 // bash completion of kv2047-tool: the words typed so far, the last being
-// the one completed, in a folder holding run.AsmDat, out.pdf and notes.txt.
+// the one completed, in a folder holding run.AsmDat, old.CH4, out.pdf,
+// notes.txt and user.cap.
 class Completion : public ::testing::Test {
 protected:
     void SetUp() override {
         if (access("/usr/share/bash-completion/bash_completion", R_OK) != 0)
             GTEST_SKIP() << "bash-completion is not installed (scripts/deps)";
         std::filesystem::create_directory(dir.file("files"));
-        for (const char* f : {"run.AsmDat", "out.pdf", "notes.txt"}) kvtest::writeWhole(dir.file("files/") + f, "");
+        for (const char* f : {"run.AsmDat", "old.CH4", "out.pdf", "notes.txt", "user.cap"})
+            kvtest::writeWhole(dir.file("files/") + f, "");
     }
     Names complete(std::vector<std::string> words) {
         // COMP_LINE as typed: no blanks around '=', which bash splits off as a word.
@@ -254,7 +256,10 @@ TEST_F(Completion, ValuesAndFiles) {
         {{"report", "run.AsmDat", "-o", ""}, {"out.pdf"}},
         {{"report", "run.AsmDat", "--page-size", ""}, {"A4", "Letter"}},
         {{"info", ""}, {"run.AsmDat"}},
-        {{"decode", ""}, {"run.AsmDat", "out.pdf", "notes.txt"}},
+        // Serial reads and text outputs: never a data file, a journal or a report.
+        {{"decode", ""}, {"notes.txt", "user.cap"}},
+        {{"export", "run.AsmDat", "-o", ""}, {"notes.txt", "user.cap"}},
+        {{"record", "--capture", ""}, {"notes.txt", "user.cap"}},
         {{"record", "--rate", ""}, {}},
         {{"monitor", "--format", ""}, {"jsonl", "csv"}},
     };

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <sstream>
+#include <tuple>
 
 #include "RecordTestUtil.h"
 #include "core/record/TextTable.h"
@@ -45,6 +46,18 @@ TEST_F(ToolTest, InfoPrintsOneJsonObject) {
     EXPECT_EQ(r.out,
               "{\"samples\":3,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35+00:00\",\"interval\":5,"
               "\"gain\":20,\"offset\":-2}\n");
+    EXPECT_EQ(r.err, "");
+    // A start that the clocks going back made twice: the earlier one, and a word on standard error.
+    std::tie(rec->run.year, rec->run.month, rec->run.day, rec->run.hour) = std::tuple(2026, 10, 25, 2);
+    kvtest::writeBytes(dir.file("twice.AsmDat"), kv::encodeDataFile(*rec));
+    const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "UTC";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    const ToolRun twice = tool("info " + q("twice.AsmDat"));
+    setenv("TZ", zone.c_str(), 1);
+    EXPECT_EQ(twice.status, 0) << twice.err;
+    EXPECT_NE(twice.out.find("\"start\":\"2026-10-25T02:40:35+02:00\""), std::string::npos) << twice.out;
+    EXPECT_NE(twice.err.find("twice.AsmDat: Its start 2026-10-25 02:40:35 falls in the hour repeated"), std::string::npos)
+        << twice.err;
 }
 
 TEST_F(ToolTest, ExportTxtIsTheTextTableByteForByte) {

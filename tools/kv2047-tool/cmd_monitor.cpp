@@ -27,23 +27,29 @@ namespace {
 const char* const kMonitorAbout =
     "Prints one line per frame accepted from the meter on standard output, as soon\n"
     "as it arrives: a JSON object with the keys time (local, with its offset from\n"
-    "UTC), air, wb, dp, kir, rh (null when K/IR has no reading), unit and battery,\n"
-    "or with --format csv a header line and then one CSV row per frame. A silent\n"
-    "meter is reported on standard error and waited for. Stops after --count\n"
-    "frames, on SIGINT or SIGTERM, or when standard output is closed (status 0).";
+    "UTC), air, wb, dp, kir, rh (null when K/IR has no reading) in the unit the\n"
+    "meter shows (converted to F as the text table does, RH never), unit and\n"
+    "battery, or with --format csv a header line and then one CSV row per frame.\n"
+    "A silent meter is reported on standard error and waited for. Stops after\n"
+    "--count frames, on SIGINT or SIGTERM, or when standard output is closed\n"
+    "(status 0).";
 
 enum class Format { JsonLines, Csv };
 
-// One accepted frame as a line of the chosen format.
+// One accepted frame as a line of the chosen format. The values are in the
+// unit the line names: the temperatures of a meter showing °F converted as the
+// text table converts them (RH never), as the shortest text of that float.
 std::string frameLine(const kv::DecodedFrame& f, std::time_t when, Format format) {
     std::string s;
     const std::string time = kv::isoLocal(when);
+    float shown[5];
+    for (int q = 0; q < 5; ++q) shown[q] = static_cast<float>(kv::toShownUnits(f.q[q], q, f.unitFlag));
     if (format == Format::Csv) {
         s = time;
         for (int q = 0; q < 5; ++q) {
             s += ',';
             // An empty field where there is no number.
-            if (!(q == kv::KIR && kv::isNoKirReading(f.q[q]))) appendShortest(s, f.q[q]);
+            if (!(q == kv::KIR && kv::isNoKirReading(f.q[q]))) appendShortest(s, shown[q]);
         }
         s += ',';
         s += f.unitText;
@@ -56,7 +62,7 @@ std::string frameLine(const kv::DecodedFrame& f, std::time_t when, Format format
             s += kQuantityKeys[q];
             s += "\":";
             if (q == kv::KIR && kv::isNoKirReading(f.q[q])) s += "null";
-            else appendJsonFloat(s, f.q[q]);
+            else appendJsonFloat(s, shown[q]);
         }
         s += ",\"unit\":";
         appendJsonString(s, f.unitText);

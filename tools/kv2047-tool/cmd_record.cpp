@@ -85,9 +85,9 @@ public:
     Recorder(std::string port, int rate, int count, std::string out)
         : port_(std::move(port)), rate_(rate), count_(count), out_(std::move(out)), tty_(::isatty(2) != 0) {
         // Unattended, a silent meter (a loose cable, a flat battery) pauses the
-        // run instead of ending it, and the journal protects the samples until
-        // the run's files are written.
-        session_.setPolicy({.silenceEndsRun = false, .journalEndsWithRun = false});
+        // run instead of ending it. The journal protects the samples until the
+        // run's files are written.
+        session_.setPolicy({.silenceEndsRun = false});
         session_.setJournalDir(resolveFolders().journals);
     }
 
@@ -159,9 +159,11 @@ public:
                 toolMessage("wrote %d sample(s) to %s and %s", n, out_.c_str(), kv::textFilePathFor(out_).c_str());
             } else {
                 toolMessage("cannot save the run: %s", error.c_str());
+                // The journal stays unfinished: it is what gets the samples back.
                 if (session_.journal().isOpen())
-                    toolMessage("the samples are kept in %s; `kv2047-tool recover -o FILE.AsmDat` writes them out",
-                                session_.journal().path().c_str());
+                    toolMessage("the samples are kept in %s; `kv2047-tool recover --journal %s -o FILE.AsmDat` writes "
+                                "them out",
+                                session_.journal().path().c_str(), session_.journal().path().c_str());
                 status = 1;
             }
         }

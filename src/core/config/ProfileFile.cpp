@@ -1,6 +1,5 @@
 #include "core/config/ProfileFile.h"
 
-#include <unistd.h>   // read, close (io.h's on Windows)
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "core/io/AtomicFile.h"
+#include "core/io/ReadFile.h"
 #include "core/platform/System.h"
 
 namespace kv {
@@ -71,29 +71,15 @@ std::string_view lineAt(const std::string& text, std::size_t pos, std::size_t* n
     return line;
 }
 
-// The whole file; false when it is there but cannot be read.
+// Far more than any configuration holds; what is larger is no configuration.
+constexpr std::size_t kMaxFileBytes = 128u << 20;
+
+// The whole file; false when it is there but cannot be read: no regular file
+// (a link to /dev/zero, a pipe, which would never end or never begin), or
+// larger than any configuration.
 bool readWhole(const std::string& path, std::string* bytes) {
-    bytes->clear();
-    const int fd = sys::openRead(path);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
-    const int64_t size = sys::fileSize(fd);
-    std::size_t got = 0;
-    bytes->resize(size > 0 ? static_cast<std::size_t>(size) + 1 : 4096);
-    for (;;) {
-        if (got == bytes->size()) bytes->resize(bytes->size() * 2);   // it grew while we read
-        const ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            bytes->clear();
-            return false;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes->resize(got);
-    return true;
+    if (readRegularFile(path, kMaxFileBytes, bytes, nullptr)) return true;
+    return errno == ENOENT || errno == ENOTDIR;
 }
 
 }  // namespace

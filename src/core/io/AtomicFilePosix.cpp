@@ -10,7 +10,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <random>
 
 namespace kv {
@@ -21,68 +23,157 @@ constexpr int kMaxLinkHops = 40;   // as the kernel allows
 constexpr const char* kNotRegular = "It is not a regular file.";
 constexpr const char* kRefusedLink =
     "It is a symbolic link owned by another user in a shared folder; it is not followed.";
+constexpr const char* kRefusedFolderLink =
+    " is a symbolic link owned by another user in a shared folder; it is not followed.";
+constexpr const char* kOthersFile =
+    "It belongs to another user in a shared folder; it cannot be replaced.";
+constexpr const char* kOthersAppend =
+    "It belongs to another user in a shared folder; it is not written to.";
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+// Where a path leads: the folder that holds its final name, opened, and that
+// name, which is no link (or nothing yet).
+struct Place {
+    int dirFd = -1;
+    std::string name;
+    bool syncable = false;   // the folder was opened for reading: it can be flushed
+};
+
+// Opens a folder below `at` without following a link at its name. A folder we
+// may write but not list is opened as a path only (no folder sync then).
+int openSubfolder(int at, const char* name, bool* syncable) {
+    int fd = ::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    *syncable = fd >= 0;
+    if (fd < 0 && errno == EACCES) fd = ::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return fd;
 }
 
-std::string nameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+bool isShared(const struct stat& dir) { return (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH); }
 
-// The kernel's protected-symlinks rule, applied whatever the sysctl says: in a
-// sticky, world-writable folder a link is followed only when it belongs to us
-// or to the folder's owner.
-bool mayFollow(const struct stat& link, const std::string& folder) {
-    struct stat dir {};
-    if (::stat(folder.c_str(), &dir) != 0) return true;   // the walk fails later with the reason
-    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
-    return !shared || link.st_uid == ::geteuid() || link.st_uid == dir.st_uid;
-}
-
-// Follows links at the final name: where the new file really goes. False with
-// the reason when a link is refused, loops or cannot be read.
-bool resolveTarget(const std::string& path, std::string* target, std::string* reason) {
-    std::string cur = path;
-    for (int hop = 0;; ++hop) {
-        struct stat st {};
-        if (::lstat(cur.c_str(), &st) != 0) {
-            if (errno == ENOENT) break;   // a new file (or a missing folder, found below)
-            *reason = std::strerror(errno);
-            return false;
-        }
-        if (!S_ISLNK(st.st_mode)) break;
-        if (hop >= kMaxLinkHops) {
-            *reason = std::strerror(ELOOP);
-            return false;
-        }
-        const std::string folder = folderOf(cur);
-        if (!mayFollow(st, folder)) {
-            *reason = kRefusedLink;
-            return false;
-        }
-        char buf[PATH_MAX];
-        const ssize_t n = ::readlink(cur.c_str(), buf, sizeof buf);
-        if (n <= 0 || n >= static_cast<ssize_t>(sizeof buf)) {
-            *reason = std::strerror(n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG);
-            return false;
-        }
-        std::string next(buf, static_cast<std::size_t>(n));
-        cur = (next.front() == '/' || cur.find('/') == std::string::npos) ? next : folder + "/" + next;
+// Walks `path` folder by folder as the kernel would, but follows each link
+// itself. The kernel's protected-symlinks rule is applied whatever the sysctl
+// says, and at every part of the path, not only at its final name: below a
+// sticky, world-writable folder (such as /tmp) a link is followed only when it
+// belongs to us or to that folder's owner. Another user could aim one at any
+// file or folder of ours. Nothing on the way is opened through a link that was
+// not checked (O_NOFOLLOW at every step). Links at the final name are followed
+// too. False with the reason when the path cannot lead anywhere.
+bool walkTo(const std::string& path, Place* place, std::string* reason) {
+    if (path.empty()) {
+        *reason = std::strerror(ENOENT);
+        return false;
     }
-    if (cur.empty() || cur.back() == '/') {
+    // A name ending in '/' names a folder, never a file.
+    if (path.back() == '/') {
         *reason = std::strerror(EISDIR);
         return false;
     }
-    *target = cur;
+    std::deque<std::string> rest;
+    auto pushFront = [&rest](const std::string& p) {
+        std::deque<std::string> parts;
+        std::size_t from = 0;
+        while (from <= p.size()) {
+            const std::size_t to = std::min(p.find('/', from), p.size());
+            if (to > from && p.compare(from, to - from, ".") != 0) parts.emplace_back(p, from, to - from);
+            from = to + 1;
+        }
+        rest.insert(rest.begin(), parts.begin(), parts.end());
+    };
+    bool syncable = false;
+    int dir = -1;
+    bool below = false;   // a sticky, world-writable folder was passed
+    uid_t sharedOwner = 0;
+    std::string walked;
+    // Makes `fd` the folder walked in; `st` is its status, as found on the way.
+    auto enter = [&](int fd, const struct stat& st) {
+        if (dir >= 0) ::close(dir);
+        dir = fd;
+        if (isShared(st)) {
+            below = true;
+            sharedOwner = st.st_uid;
+        }
+    };
+    auto restart = [&](const std::string& p) {
+        const bool absolute = !p.empty() && p.front() == '/';
+        if (dir >= 0 && !absolute) return true;
+        if (absolute) {
+            below = false;
+            walked = "/";
+        }
+        const int fd = ::open(absolute ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            if (fd >= 0) ::close(fd);
+            return false;
+        }
+        syncable = true;
+        enter(fd, st);
+        return true;
+    };
+    auto failWith = [&](const std::string& why) {
+        if (dir >= 0) ::close(dir);
+        *reason = why;
+        return false;
+    };
+    if (!restart(path)) return failWith(std::strerror(errno));
+    pushFront(path);
+    int hops = 0;
+    std::string last = ".";
+    while (!rest.empty()) {
+        const std::string part = rest.front();
+        rest.pop_front();
+        const std::string shown = walked.empty() ? part : walked + (walked.back() == '/' ? "" : "/") + part;
+        struct stat st {};
+        if (::fstatat(dir, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            // A new file; a folder on the way that is missing is an error.
+            if (errno == ENOENT && rest.empty()) {
+                last = part;
+                break;
+            }
+            return failWith(std::strerror(errno));
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (++hops > kMaxLinkHops) return failWith(std::strerror(ELOOP));
+            if (below && st.st_uid != ::geteuid() && st.st_uid != sharedOwner)
+                return failWith(rest.empty() ? kRefusedLink : shown + kRefusedFolderLink);
+            char buf[PATH_MAX];
+            const ssize_t n = ::readlinkat(dir, part.c_str(), buf, sizeof buf);
+            if (n <= 0 || n >= static_cast<ssize_t>(sizeof buf))
+                return failWith(std::strerror(n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG));
+            const std::string target(buf, static_cast<std::size_t>(n));
+            // A link whose target ends in '/' names a folder.
+            if (rest.empty() && target.back() == '/') return failWith(std::strerror(EISDIR));
+            if (!restart(target)) return failWith(std::strerror(errno));
+            pushFront(target);
+            continue;
+        }
+        if (rest.empty()) {
+            last = part;
+            break;
+        }
+        if (!S_ISDIR(st.st_mode)) return failWith(std::strerror(ENOTDIR));
+        const int fd = openSubfolder(dir, part.c_str(), &syncable);
+        if (fd < 0) return failWith(std::strerror(errno));
+        enter(fd, st);
+        walked = shown;
+    }
+    place->dirFd = dir;
+    place->name = last;
+    place->syncable = syncable;
     return true;
 }
 
+// The sticky bit's rule, for everybody alike: another user's file in a sticky
+// folder is not ours to replace, nor to append to (it may have been put there
+// for us to write into).
+bool othersInStickyFolder(int dirFd, const struct stat& file) {
+    struct stat dir {};
+    return ::fstat(dirFd, &dir) == 0 && (dir.st_mode & S_ISVTX) && file.st_uid != ::geteuid() &&
+           file.st_uid != dir.st_uid;
+}
+
 // Checks the final name in its folder: a regular file or nothing, a name that
-// fits. *existing gets the older file's status when there is one.
+// fits, a file we may replace. *existing gets the older file's status when
+// there is one.
 bool checkFinal(int dirFd, const std::string& name, struct stat* existing, bool* exists, std::string* reason) {
     const long nameMax = ::fpathconf(dirFd, _PC_NAME_MAX);
     if (name.size() > static_cast<std::size_t>(nameMax > 0 ? nameMax : NAME_MAX)) {
@@ -104,17 +195,13 @@ bool checkFinal(int dirFd, const std::string& name, struct stat* existing, bool*
         *reason = kNotRegular;
         return false;
     }
+    // Said now, not at the rename after hours of recording.
+    if (othersInStickyFolder(dirFd, *existing)) {
+        *reason = kOthersFile;
+        return false;
+    }
     *exists = true;
     return true;
-}
-
-// Opens the folder for *at() calls and for syncing. A folder we may write but
-// not list still takes the file, only without the folder sync.
-int openFolder(const std::string& folder, bool* syncable) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    *syncable = fd >= 0;
-    if (fd < 0 && errno == EACCES) fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return fd;
 }
 
 // A short name, whatever the final name's length: any legal final name gets a
@@ -143,10 +230,41 @@ bool sameFile(const std::string& a, const std::string& b) {
     if (hasA || hasB) return false;
     // Neither is there yet: the same name in the same folder once links are
     // followed (an output and a capture about to be created).
-    std::string ta, tb, why;
-    if (!resolveTarget(a, &ta, &why) || !resolveTarget(b, &tb, &why) || nameOf(ta) != nameOf(tb)) return false;
-    if (::stat(folderOf(ta).c_str(), &sa) != 0 || ::stat(folderOf(tb).c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    Place pa, pb;
+    std::string why;
+    bool same = false;
+    if (walkTo(a, &pa, &why) && walkTo(b, &pb, &why) && pa.name == pb.name && ::fstat(pa.dirFd, &sa) == 0 &&
+        ::fstat(pb.dirFd, &sb) == 0)
+        same = sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (pa.dirFd >= 0) ::close(pa.dirFd);
+    if (pb.dirFd >= 0) ::close(pb.dirFd);
+    return same;
+}
+
+int openForAppend(const std::string& path, std::string* reason) {
+    ignoreFileSizeSignal();
+    Place place;
+    if (!walkTo(path, &place, reason)) return -1;
+    // Never waits for a reader of a pipe at the name; writes wait as usual.
+    const int fd = ::openat(place.dirFd, place.name.c_str(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        ::close(place.dirFd);
+        return -1;
+    }
+    // A file, or a device or pipe that takes the lines (/dev/null, a reader).
+    struct stat st {};
+    const bool fstatOk = ::fstat(fd, &st) == 0;
+    const bool others = fstatOk && othersInStickyFolder(place.dirFd, st);
+    ::close(place.dirFd);
+    if (!fstatOk || others || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
+        ::close(fd);
+        *reason = others ? kOthersAppend : kNotRegular;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 AtomicFile::~AtomicFile() {
@@ -155,38 +273,27 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::checkReplaceable(const std::string& path, std::string* reason) {
-    std::string target;
-    if (path.empty()) {
-        *reason = std::strerror(ENOENT);
-        return false;
-    }
-    if (!resolveTarget(path, &target, reason)) return false;
-    bool syncable = false;
-    const int dirFd = openFolder(folderOf(target), &syncable);
-    if (dirFd < 0) {
-        *reason = std::strerror(errno);
-        return false;
-    }
+    Place place;
+    if (!walkTo(path, &place, reason)) return false;
     struct stat st {};
     bool exists = false;
-    bool ok = checkFinal(dirFd, nameOf(target), &st, &exists, reason);
-    if (ok && ::faccessat(dirFd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+    bool ok = checkFinal(place.dirFd, place.name, &st, &exists, reason);
+    if (ok && ::faccessat(place.dirFd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
         *reason = std::strerror(errno);
         ok = false;
     }
-    ::close(dirFd);
+    ::close(place.dirFd);
     return ok;
 }
 
 bool AtomicFile::open() {
     ignoreFileSizeSignal();
     if (state_ != State::Idle) return fail("The file was already written.");
-    if (path_.empty()) return failErrno(ENOENT);
-    std::string target;
-    if (!resolveTarget(path_, &target, &reason_)) return fail(reason_);
-    name_ = nameOf(target);
-    dirFd_ = openFolder(folderOf(target), &syncableDir_);
-    if (dirFd_ < 0) return failErrno(errno);
+    Place place;
+    if (!walkTo(path_, &place, &reason_)) return fail(reason_);
+    name_ = place.name;
+    dirFd_ = place.dirFd;
+    syncableDir_ = place.syncable;
     struct stat older {};
     bool exists = false;
     if (!checkFinal(dirFd_, name_, &older, &exists, &reason_)) return fail(reason_);

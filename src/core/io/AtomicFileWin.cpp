@@ -110,6 +110,26 @@ bool sameFile(const std::string& a, const std::string& b) {
     return fullPath(a) == fullPath(b);
 }
 
+int openForAppend(const std::string& path, std::string* reason) {
+    if (std::string why = windowsNameProblem(path); !why.empty()) {
+        *reason = why;
+        return -1;
+    }
+    const HANDLE h = ::CreateFileW(widen(path).c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        *reason = std::strerror(errnoOfWin32(::GetLastError()));
+        return -1;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(h);
+        *reason = std::strerror(EMFILE);
+    }
+    return fd;
+}
+
 AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::checkReplaceable(const std::string& path, std::string* reason) { return checkTarget(path, reason); }

@@ -1,8 +1,10 @@
 #include "core/record/LocalTime.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "core/platform/System.h"
 
@@ -42,6 +44,43 @@ std::time_t makeLocal(const LocalFields& f) {
     tm.tm_sec = f.second;
     tm.tm_isdst = -1;
     return std::mktime(&tm);
+}
+
+namespace {
+
+// The fields read as a UTC time, in seconds since the epoch; none when they
+// name no time of day on a real date.
+std::optional<int64_t> civilSeconds(const LocalFields& f) {
+    namespace ch = std::chrono;
+    if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > 31 || f.hour < 0 || f.hour > 23 || f.minute < 0 ||
+        f.minute > 59 || f.second < 0 || f.second > 59)
+        return std::nullopt;
+    const ch::year_month_day date{ch::year(f.year), ch::month(static_cast<unsigned>(f.month)),
+                                  ch::day(static_cast<unsigned>(f.day))};
+    if (!date.ok()) return std::nullopt;
+    return int64_t(ch::sys_days(date).time_since_epoch().count()) * 86400 + f.hour * 3600 + f.minute * 60 + f.second;
+}
+
+}  // namespace
+
+LocalInstant resolveLocal(const LocalFields& f) {
+    const auto wall = civilSeconds(f);
+    if (!wall) return {makeLocal(f), false};
+    // The zone's offset a day before and a day after: where the clocks change
+    // in between, each offset gives an instant, and those that show these very
+    // fields are the candidates. Found by the zone's own rules, whatever the
+    // daylight-saving flag of each side says.
+    std::time_t found[3] = {};
+    int n = 0;
+    for (const int64_t probe : {*wall - 86400, *wall + 86400, *wall}) {
+        const auto t = static_cast<std::time_t>(probe);
+        const int64_t offset = civilSeconds(breakLocal(t)).value_or(probe) - probe;
+        const auto candidate = static_cast<std::time_t>(*wall - offset);
+        if (civilSeconds(breakLocal(candidate)) == wall && std::find(found, found + n, candidate) == found + n)
+            found[n++] = candidate;
+    }
+    if (n == 0) return {makeLocal(f), false};
+    return {*std::min_element(found, found + n), n > 1};
 }
 
 std::string formatLocal(std::time_t t, const char* pattern) {

@@ -11,6 +11,7 @@
 
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/ReadFile.h"
 #include "core/platform/System.h"
 #include "core/record/LocalTime.h"
 
@@ -26,9 +27,10 @@ bool isJournalName(const std::filesystem::path& p) {
 }
 
 // Opens a journal for reading and takes its lock without waiting. -1 when it
-// cannot be opened or a running program holds it.
+// cannot be opened, is no regular file (a pipe named *.kvj would stall the
+// start of a run) or a running program holds it.
 int openUnheld(const std::string& path) {
-    const int fd = sys::openRead(path);
+    const int fd = openRegularFile(path, nullptr);
     if (fd < 0) return -1;
     if (!sys::tryLockFile(fd)) {
         ::close(fd);
@@ -37,19 +39,10 @@ int openUnheld(const std::string& path) {
     return fd;
 }
 
-bool readFd(int fd, std::string& out) {
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(buf, static_cast<std::size_t>(n));
-        // More than a full run's journal cannot be ours.
-        if (out.size() > kJournalHeaderBytes + kJournalRecordBytes * (kMaxSamples + 2)) return true;
-    }
-}
+// More than a full run's journal cannot be ours: reading stops there.
+constexpr std::size_t kMaxJournalBytes = kJournalHeaderBytes + kJournalRecordBytes * (kMaxSamples + 2);
+
+bool readFd(int fd, std::string& out) { return readBounded(fd, kMaxJournalBytes, &out); }
 
 bool writeFd(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -67,9 +60,10 @@ std::string stampForName(std::time_t t) { return formatLocal(t, "%Y%m%d-%H%M%S")
 }  // namespace
 
 bool readJournal(const std::string& path, JournalContents& out, std::string* error) {
-    const int fd = sys::openRead(path);
+    std::string why;
+    const int fd = openRegularFile(path, &why);
     if (fd < 0) {
-        if (error) *error = errnoText(path);
+        if (error) *error = path + ": " + why;
         return false;
     }
     std::string bytes;
@@ -245,16 +239,13 @@ bool RunJournal::finish() {
     return ok;
 }
 
-void RunJournal::follow(const Model& m) {
-    if (fd_ >= 0 && !adopted_ && !m.link.runInProgress) finish();
-}
-
 bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
     finish();
     error_.clear();
-    const int fd = sys::openAppend(path);
+    std::string why;
+    const int fd = openRegularFile(path, &why, OpenFor::Appending);
     if (fd < 0) {
-        error_ = errnoText(path);
+        error_ = path + ": " + why;
         return false;
     }
     if (!sys::tryLockFile(fd)) {

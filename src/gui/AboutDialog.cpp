@@ -45,6 +45,17 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     version->setObjectName("version");
     auto* line = new QLabel("Live readings, recording and reports for the KV2047 meter.", this);
     line->setObjectName("about");
+    // The program's licence and that of the Qt it runs on, as both licences ask.
+    auto* licence = new QLabel(
+        QStringLiteral("KV2047 is free software under the GNU General Public License, version 3 or any later "
+                       "version (GPL-3.0-or-later), and comes with ABSOLUTELY NO WARRANTY.\n"
+                       "It uses Qt %1, licensed under the GNU Lesser General Public License, version 3 (LGPL-3.0).")
+            .arg(QString::fromLatin1(qVersion())),
+        this);
+    licence->setObjectName("licence");
+    licence->setWordWrap(true);
+    licence->setFixedWidth(line->sizeHint().width());
+    licence->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* ok = new QPushButton("OK", this);
     ok->setDefault(true);
@@ -53,6 +64,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* texts = new QVBoxLayout;
     texts->addWidget(version);
     texts->addWidget(line);
+    texts->addSpacing(6);
+    texts->addWidget(licence);
     auto* top = new QHBoxLayout;
     top->addWidget(icon, 0, Qt::AlignTop);
     top->addSpacing(12);

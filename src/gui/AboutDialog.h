@@ -1,5 +1,6 @@
 #pragma once
-// The About box: program icon, name and version, one line on what it is for.
+// The About box: program icon, name and version, one line on what it is for,
+// and the licences of the program and of Qt.
 #include <QDialog>
 
 class AboutDialog : public QDialog {

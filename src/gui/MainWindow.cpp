@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,6 +23,7 @@
 #include "core/config/Settings.h"
 #include "core/link/CommandStates.h"
 #include "core/link/LinkEngine.h"
+#include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
 #include "gui/AboutDialog.h"
 #include "gui/HelpWindow.h"
@@ -35,6 +38,7 @@
 #include "gui/panels/ReadingsPanel.h"
 #include "gui/record/SaveCommand.h"
 #include "gui/stats/StatsWindow.h"
+#include "session/Folders.h"
 #include "session/MeterSession.h"
 
 namespace {
@@ -88,11 +92,12 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     : QMainWindow(parent), session_(std::make_unique<MeterSession>()), opts_(opts) {
     setWindowTitle(QGuiApplication::applicationDisplayName());
     setWindowIcon(QIcon(":/artwork/kv2047.svg"));
-    configDir_ = QString::fromStdString(kv::resolveConfigDir(opts.configDir.toStdString()));
-    configPath_ = QString::fromStdString(kv::configFilePath(configDir_.toStdString()));
+    const Folders folders = resolveFolders(opts.configDir);
+    configDir_ = folders.config;
+    configPath_ = fromCorePath(kv::configFilePath(corePath(configDir_)));
 
     // The configuration is read once, here; closing writes it back.
-    const kv::ProfileFile ini(configPath_.toStdString());
+    const kv::ProfileFile ini(corePath(configPath_));
     const int port = kv::readPortNumber(ini);
     session_->setYScale(kv::readYOffset(ini), kv::readYGain(ini));
     for (int q = 0; q < kv::kQuantities; ++q)
@@ -110,8 +115,7 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     if (!opts.port.isEmpty()) session_->setDevice(port, opts.port);
     // The run journal lives beside a configuration folder that was asked for,
     // else in the user's state folder.
-    const bool configGiven = !opts.configDir.isEmpty() || !qEnvironmentVariableIsEmpty("KV2047_CONFIG_DIR");
-    journalDir_ = MeterSession::journalFolder(configGiven ? configDir_ : QString());
+    journalDir_ = folders.journals;
     session_->setJournalDir(journalDir_);
     if (!opts.capture.isEmpty()) {
         QString error;
@@ -129,6 +133,12 @@ MainWindow::MainWindow(const AppOptions& opts, QWidget* parent)
     connect(session_.get(), &MeterSession::commandStatesChanged, this, &MainWindow::updateCommandStates);
     connect(session_.get(), &MeterSession::journalError, this, [this](const QString& why) {
         statusBar()->showMessage(QStringLiteral("The run journal could not be written: %1").arg(why), 10000);
+    });
+    // A stored start in the hour repeated when the clocks went back is read as
+    // the earlier one; say which.
+    connect(session_.get(), &MeterSession::runOpened, this, [this] {
+        const std::string note = kv::startNote(session_->model().doc->logged);
+        if (!note.empty()) statusBar()->showMessage(QString::fromStdString(note), 30000);
     });
     connect(session_.get(), &MeterSession::captureFailed, this, [this] {
         statusBar()->showMessage(
@@ -341,9 +351,13 @@ void MainWindow::updateCommandStates() {
 }
 
 void MainWindow::showPortState() {
+    const int port = session_->model().link.port;
     const QString err = session_->portError();
-    setPaneText(0, err.isEmpty() ? QString()
-                                 : QStringLiteral("COM%1 not open: %2").arg(session_->model().link.port).arg(err));
+    if (!err.isEmpty()) setPaneText(0, QStringLiteral("COM%1 not open: %2").arg(port).arg(err));
+    // Said while the current port is the simulator's, so nobody takes its readings for a meter's.
+    else if (opts_.simulate && session_->deviceFor(port) == opts_.port && session_->isPortOpen())
+        setPaneText(0, "Simulated meter on " + opts_.port);
+    else setPaneText(0, QString());
 }
 
 void MainWindow::onRun() {
@@ -357,7 +371,12 @@ void MainWindow::onRun() {
         const auto answer = QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
                                                   "Do you want to save the existing graph data before continuing?",
                                                   QMessageBox::Yes | QMessageBox::No);
-        if (answer == QMessageBox::Yes) saveRun();
+        // A save that was cancelled or failed ends the command: the new run
+        // would overwrite the samples and replace their journal.
+        if (answer == QMessageBox::Yes && !saveRun()) {
+            session_->runSetupCancelled();
+            return;
+        }
     }
     RunSetupDialog dlg(rate, count, this);
     if (dlg.exec() == QDialog::Accepted)
@@ -380,6 +399,19 @@ void MainWindow::onOpen() {
     logger_->show();
     // The keyboard goes with it: Download (Ctrl+O) is the next thing to do there.
     logger_->activateWindow();
+}
+
+void MainWindow::openFiles(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    onOpen();
+    for (const QString& p : paths) {
+        // The viewer passes over a file it cannot open; one named on the command line is reported.
+        if (!QFileInfo(p).isFile())
+            QMessageBox::warning(this, QCoreApplication::applicationName(),
+                                 QStringLiteral("The file cannot be opened: %1").arg(QDir::toNativeSeparators(p)));
+        else
+            logger_->downloadFile(p);
+    }
 }
 
 void MainWindow::showStatistics() {
@@ -441,7 +473,7 @@ void MainWindow::offerRecovery() { ::offerRecovery(this, *session_); }
 
 void MainWindow::writeConfig() {
     QDir().mkpath(configDir_);
-    kv::ProfileFile ini(configPath_.toStdString());
+    kv::ProfileFile ini(corePath(configPath_));
     kv::writeSettingsOnClose(ini, session_->model());
 }
 
@@ -459,6 +491,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
         }
     }
     // Saved, or the user chose not to: nothing is left to recover.
+    session_->finishJournal();
     session_->close();
     e->accept();
 }

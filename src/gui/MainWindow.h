@@ -2,6 +2,7 @@
 // The main window: menu, toolbar, status bar, the real-time view with its
 // panels, and the meter session they all observe.
 #include <QMainWindow>
+#include <QStringList>
 #include <QPointer>
 #include <QString>
 #include <array>
@@ -23,7 +24,8 @@ struct AppOptions {
     QString port;        // --port DEVICE: device of the current port number
     QString configDir;   // --config-dir DIR
     QString capture;     // --capture FILE
-    bool simulate = false;
+    bool simulate = false;  // `port` is the simulated meter kv2047-sim started
+    QStringList files;      // data files to open in the logger viewer (a double-clicked .AsmDat)
 };
 
 class MainWindow : public QMainWindow {
@@ -33,6 +35,8 @@ public:
     ~MainWindow() override;
 
     MeterSession& session() { return *session_; }
+    // Opens data files in the logger viewer, as Download does.
+    void openFiles(const QStringList& paths);
     LiveGraphView* view() const { return view_; }
     GraphControlBar* graphBar() const { return graphBar_; }
     ReadingsPanel* readingsPanel() const { return readingsPanel_; }

@@ -7,6 +7,7 @@
 
 #include "core/link/LinkEngine.h"
 #include "session/MeterSession.h"
+#include "session/Folders.h"
 
 namespace {
 }
@@ -27,8 +28,8 @@ bool offerRecovery(QWidget* parent, MeterSession& session) {
             .arg(rate)
             .arg(QString::fromStdString(kv::formatLocalTime(static_cast<std::time_t>(e.header.startTime),
                                                             "%d/%m/%y %H:%M:%S")),
-                 QDir::toNativeSeparators(QFile::decodeName(session.journal().dir().c_str()))));
-    const QString path = QFile::decodeName(e.path.c_str());
+                 QDir::toNativeSeparators(fromCorePath(session.journal().dir()))));
+    const QString path = fromCorePath(e.path);
     QString error;
     if (box.exec() == QMessageBox::Yes) {
         if (session.recover(e, &error)) return true;

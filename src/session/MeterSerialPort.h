@@ -1,15 +1,17 @@
 #pragma once
-// The serial control: QSerialPort behind the operations the program relies on
-// (port number, "4800,n,8,1", an event once 46 bytes wait, reads of all waiting
-// bytes, discard, open/close, writes of byte arrays).
+// The serial control: the platform's serial line behind the operations the
+// program relies on (port number, "4800,n,8,1", an event once 46 bytes wait,
+// reads of all waiting bytes, discard, open/close, writes of byte arrays).
 #include <QByteArray>
 #include <QMap>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "core/link/LinkEngine.h"
+
+class SerialLine;
 
 class MeterSerialPort : public QObject, public kv::PortIO {
     Q_OBJECT
@@ -17,7 +19,7 @@ public:
     explicit MeterSerialPort(QObject* parent = nullptr);
     ~MeterSerialPort() override;
 
-    // COMn -> device path; the default is /dev/ttyUSB<n-1>.
+    // COMn -> device path; the default is /dev/ttyUSB<n-1> (the port COMn on Windows).
     void setDevice(int portNumber, const QString& path);
     QString deviceFor(int portNumber) const;
     // DTR and RTS as COMn sets them when it opens (some meter cables take their
@@ -48,15 +50,11 @@ signals:
 
 private:
     void onReadyRead();
-    void onError(QSerialPort::SerialPortError e);
+    void onLost();
 
-    QSerialPort serial_;
+    std::unique_ptr<SerialLine> line_;
     QMap<int, QString> devices_;
     QMap<int, QPair<bool, bool>> lineStates_;   // port -> DTR, RTS
-    // While opening, errors belong to the open (which says why it failed) or
-    // to DTR and RTS (a port without modem lines, a pty, refuses them); they
-    // are not raised as events.
-    bool inOpen_ = false;
     int port_ = 1;
     QString lastError_;
 };

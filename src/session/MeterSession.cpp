@@ -10,6 +10,7 @@
 #include "core/panels/ReadingSet.h"
 #include "core/record/Capture.h"
 #include "core/record/RunRestore.h"
+#include "session/Folders.h"
 #include "session/MeterSerialPort.h"
 
 namespace {
@@ -37,18 +38,18 @@ MeterSession::~MeterSession() {
 }
 
 QString MeterSession::journalFolder(const QString& configDirGiven) {
-    return QFile::decodeName(kv::journalDirFor(QFile::encodeName(configDirGiven).toStdString()).c_str());
+    return configDirGiven.isEmpty() ? resolveFolders().journals : configDirGiven;
 }
 
 void MeterSession::setDevice(int portNumber, const QString& path) { port_->setDevice(portNumber, path); }
 
 void MeterSession::setLineStates(int portNumber, bool dtr, bool rts) { port_->setLineStates(portNumber, dtr, rts); }
 
-void MeterSession::setJournalDir(const QString& dir) { journal_->setDir(QFile::encodeName(dir).toStdString()); }
+void MeterSession::setJournalDir(const QString& dir) { journal_->setDir(corePath(dir)); }
 
 bool MeterSession::startCapture(const QString& path, QString* error) {
     std::string why;
-    if (!capture_->open(QFile::encodeName(path).toStdString(), &why)) {
+    if (!capture_->open(corePath(path), &why)) {
         if (error) *error = QString::fromStdString(why);
         return false;
     }
@@ -75,7 +76,6 @@ void MeterSession::close() {
     ackTimer_.stop();
     watchdogTimer_.stop();
     sampleTimer_.stop();
-    journal_->finish();
     port_->closePort();
 }
 
@@ -117,7 +117,6 @@ void MeterSession::onPortEvent(int code) {
                         static_cast<std::size_t>(data.size()), std::time(nullptr));
     if (fx.runStarted && model_->link.runInProgress && !journal_->begin(*model_))
         emit journalError(QString::fromStdString(journal_->error()));
-    followJournal();
     if (fx.runStarted) emit runStarted();
     if (fx.accepted) emit frameAccepted(fx.frame);
     checkCapture();
@@ -142,7 +141,6 @@ void MeterSession::onWatchdogTick() {
     const bool silent =
         kv::watchdogTick(*model_, *port_, policy_.silenceEndsRun ? kv::Silence::EndsRun : kv::Silence::KeepsRun);
     if (silent) emit meterSilent();
-    followJournal();
     checkCapture();
     announce(before);
 }
@@ -158,10 +156,6 @@ void MeterSession::timerEvent(QTimerEvent* e) {
     } else {
         QObject::timerEvent(e);
     }
-}
-
-void MeterSession::followJournal() {
-    if (policy_.journalEndsWithRun) journal_->follow(*model_);
 }
 
 void MeterSession::rearmSampleTimer() {
@@ -203,7 +197,6 @@ void MeterSession::runSetupCancelled() {
 void MeterSession::stop() {
     const Shown before = shown();
     kv::stopRun(*model_);
-    followJournal();
     announce(before);
 }
 
@@ -257,7 +250,7 @@ void MeterSession::runSaved() {
 void MeterSession::finishJournal() { journal_->finish(); }
 
 kv::ReadResult MeterSession::openRun(const QString& path) {
-    const kv::ReadResult r = kv::loadDataFile(QFile::encodeName(path).toStdString(), *model_->doc, model_->run);
+    const kv::ReadResult r = kv::loadDataFile(corePath(path), *model_->doc, model_->run);
     if (r.ok()) emit runOpened();
     return r;
 }

@@ -31,9 +31,6 @@ public:
         // The desktop ends a run when the meter falls silent; unattended
         // recording keeps it armed and goes on when frames come back.
         bool silenceEndsRun = true;
-        // The desktop marks the journal finished as soon as its run ends; the
-        // recorder only once the run's files are written.
-        bool journalEndsWithRun = true;
     };
 
     static constexpr int kAckPeriodMs = 1000;
@@ -43,8 +40,8 @@ public:
     ~MeterSession() override;
 
     // The run journals' folder: beside the configuration when its folder was
-    // given (--config-dir or $KV2047_CONFIG_DIR), else the user's state folder
-    // ($XDG_STATE_HOME/kv2047, ~/.local/state/kv2047).
+    // given (--config-dir or $KV2047_CONFIG_DIR), else the user's state folder;
+    // resolveFolders() (session/Folders.h) under its older name.
     static QString journalFolder(const QString& configDirGiven);
 
     // ---- set-up, before start() ----
@@ -60,7 +57,9 @@ public:
     // Opens the port (sending the initialisation command), sets the link's
     // start-up flags and starts the three timers.
     void start(int portNumber);
-    // Closing the program: the journal is finished and the port closed.
+    // Closing the program: the timers stop and the port closes. The journal is
+    // left as it is: finished by then when the run was saved or dropped, kept
+    // for recovery when its files could not be written.
     void close();
 
     // ---- state ----
@@ -104,7 +103,8 @@ public:
     void typeLimit(int q, bool high, const QString& text);
     // The run was saved: a run no longer recording needs its journal no more.
     void runSaved();
-    // Marks the journal finished (the recorder, once its files are written).
+    // Marks the journal finished: the run's files are written, or the user
+    // chose not to keep the run. Until then a run that ended stays recoverable.
     void finishJournal();
 
     // Open: reads a stored run into the logged run, for the logger viewer.
@@ -165,7 +165,6 @@ private:
     void onPortEvent(int code);
     void onSampleTick();
     void onWatchdogTick();
-    void followJournal();
     void rearmSampleTimer();
     void checkCapture();
 

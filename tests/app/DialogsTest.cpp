@@ -321,6 +321,10 @@ TEST(AboutBox, TextsIconAndOk) {
     ASSERT_NE(line, nullptr);
     EXPECT_FALSE(line->text().isEmpty());
     EXPECT_FALSE(line->text().contains('\n'));
+    auto* licence = box.findChild<QLabel*>("licence");
+    ASSERT_NE(licence, nullptr);
+    for (const char* words : {"GPL-3.0-or-later", "NO WARRANTY", "Qt 6.", "LGPL-3.0"})
+        EXPECT_TRUE(licence->text().contains(words)) << words;
     // The icon shows exactly when the artwork is built in.
     auto* icon = box.findChild<QLabel*>("icon");
     ASSERT_NE(icon, nullptr);

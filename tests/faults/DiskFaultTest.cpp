@@ -302,6 +302,27 @@ const FaultRow kFaults[] = {
          return std::make_shared<int>(0);
      },
      Expect::Fails},
+    {"LinkOfAnotherUserToAFolderOnTheWay", "shared/d/out.AsmDat",
+     [](const WriteCtx& c) -> std::shared_ptr<void> {
+         // shared/d is another user's link to a folder of ours holding our files.
+         const fs::path shared = c.dir / "shared", planted = shared / "d";
+         fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+         fs::rename(planted, c.dir / "home");
+         fs::create_symlink(c.dir / "home", planted);
+         const uid_t other = geteuid() == 65534 ? 65533 : 65534;
+         if (::lchown(planted.c_str(), other, other) != 0) return nullptr;   // root only
+         return std::make_shared<int>(0);
+     },
+     Expect::Fails},
+    {"FilesOfAnotherUserInAStickyFolder", "shared/out.AsmDat",
+     [](const WriteCtx& c) -> std::shared_ptr<void> {
+         fs::permissions(c.out.parent_path(), fs::perms::all | fs::perms::sticky_bit);
+         const uid_t other = geteuid() == 65534 ? 65533 : 65534;
+         for (const fs::path& p : {c.out, fs::path(kv::textFilePathFor(c.out.string()))})
+             if (fs::exists(p) && ::chown(p.c_str(), other, other) != 0) return nullptr;   // root only
+         return std::make_shared<int>(0);
+     },
+     Expect::Fails},
     {"Name250Bytes", std::string(243, 'n') + ".AsmDat", always, Expect::Writes},
     {"Name255Bytes", std::string(248, 'n') + ".AsmDat", always, Expect::Writes},
     {"OutputIsTheInput", "out.AsmDat", always, Expect::Refused, true},
@@ -515,6 +536,19 @@ INSTANTIATE_TEST_SUITE_P(
                       auto folder = std::make_shared<Frozen>(cfg);
                       if (!file->ok() || !folder->ok()) return nullptr;
                       return std::make_shared<std::pair<std::shared_ptr<Frozen>, std::shared_ptr<Frozen>>>(folder, file);
+                  },
+                  false},
+        // Reading either would never end: no regular file is read as a configuration.
+        ConfigRow{"LinkToDevZero",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      fs::create_symlink("/dev/zero", cfg / kv::kConfigFileName);
+                      return std::make_shared<int>(0);
+                  },
+                  false},
+        ConfigRow{"PipeNobodyWrites",
+                  [](const fs::path&, fs::path& cfg) -> std::shared_ptr<void> {
+                      if (::mkfifo((cfg / kv::kConfigFileName).c_str(), 0644) != 0) return nullptr;
+                      return std::make_shared<int>(0);
                   },
                   false},
         ConfigRow{"BinaryGarbage",

@@ -1,7 +1,9 @@
 // Captures of the serial traffic: the lines written, and how the hex-line
 // reader of `decode` and of the simulator's replay takes them back.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -108,4 +110,48 @@ TEST(CaptureFile, UnwritablePathIsReported) {
     EXPECT_FALSE(cap.open(dir.file("no/such/folder/cap.txt"), &err));
     EXPECT_NE(err.find("cap.txt"), std::string::npos);
     EXPECT_FALSE(cap.isOpen());
+}
+
+// A capture appends through the writer's rules: a link of ours is followed,
+// another user's link in a shared folder is not, at the name or on the way,
+// and another user's file there is not written into.
+TEST(CaptureFile, AppendsOnlyWhereTheSharedFolderRuleAllows) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    const fs::path shared = dir.path / "shared", home = dir.path / "home";
+    fs::create_directories(shared);
+    fs::create_directories(home);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    writeText((home / "cap.txt").string(), "ours\n");
+    fs::create_symlink(home, shared / "ours");
+    fs::create_symlink(home, shared / "theirs");
+    writeText((shared / "their.cap").string(), "theirs\n");
+    // Their own folder in the shared one, holding their link: still below a shared folder.
+    fs::create_directories(shared / "theirdir");
+    fs::create_symlink(home / "cap.txt", shared / "theirdir" / "cap");
+    const uid_t other = ::geteuid() == 65534 ? 65533 : 65534;
+    for (const fs::path& p : {shared / "theirs", shared / "their.cap", shared / "theirdir", shared / "theirdir" / "cap"})
+        if (::lchown(p.c_str(), other, other) != 0) GTEST_SKIP() << "only root gives files away";
+    const struct {
+        const char* name;
+        fs::path path;
+        const char* refusal;   // null: appended
+    } rows[] = {
+        {"our own link on the way", shared / "ours" / "cap.txt", nullptr},
+        {"their link to a folder on the way", shared / "theirs" / "cap.txt", "theirs is a symbolic link owned by another user"},
+        {"their file in a sticky folder", shared / "their.cap", "It belongs to another user in a shared folder"},
+        {"their link in their folder below a shared one", shared / "theirdir" / "cap",
+         "It is a symbolic link owned by another user"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        kv::CaptureFile cap;
+        std::string err;
+        EXPECT_EQ(cap.open(row.path.string(), &err), row.refusal == nullptr) << err;
+        if (row.refusal) {
+            EXPECT_NE(err.find(row.refusal), std::string::npos) << err;
+        }
+    }
+    EXPECT_EQ(readText((home / "cap.txt").string()).rfind("ours\n# KV2047 capture started ", 0), 0u);
+    EXPECT_EQ(readText((shared / "their.cap").string()), "theirs\n");
 }

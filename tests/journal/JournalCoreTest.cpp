@@ -2,12 +2,14 @@
 // what comes back of it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "core/Model.h"
 #include "app/TempDir.h"
@@ -185,6 +187,50 @@ TEST(RunJournal, DamagedHeaderIsRefused) {
     }
 }
 
+// The bytes the format defines, written out by hand with their CRC-32 (the
+// reflected polynomial 0xEDB88320 of zlib and Ethernet) worked out apart from
+// the program, so a wrong CRC cannot agree with itself.
+TEST(JournalFormat, BytesAndCrcAreTheFormatsNotOnlyTheEncodersOwn) {
+    const std::string check = "123456789";
+    EXPECT_EQ(kv::crc32(reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    const std::string golden =
+        "4b56323034374a311b9fa9460000000088130000e80300000146000014000000"   // header
+        "feffffff9210000000000000000000000000000000000000000000000262c495"
+        "000000000000bc41000092410000704100a00cc60000704201fe14000bd96195"   // sample 0
+        "ffffffff000000000000000000000000000000000000000000000000ffffffff";  // finish marker
+    kv::JournalHeader h;
+    h.startTime = 1185521435;
+    h.intervalMs = 5000;
+    h.countTarget = 1000;
+    h.unitFlag = 1;
+    h.unitText = 'F';
+    h.yGain = 20;
+    h.yOffset = -2;
+    h.pid = 4242;
+    const float q[5] = {23.5f, 18.25f, 15.0f, kv::kNoKir, 60.0f};
+    const std::string bytes = kv::encodeJournalHeader(h) + kv::encodeJournalRecord(0, q, 1, 20, -2) +
+                              kv::encodeJournalFinish();
+    std::string hex;
+    for (const unsigned char b : bytes) {
+        static const char kDigits[] = "0123456789abcdef";
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    EXPECT_EQ(hex, golden);
+
+    std::string file;
+    for (std::size_t i = 0; i + 1 < golden.size(); i += 2)
+        file += static_cast<char>(std::stoi(golden.substr(i, 2), nullptr, 16));
+    kv::JournalContents c;
+    ASSERT_TRUE(kv::parseJournal(reinterpret_cast<const uint8_t*>(file.data()), file.size(), c, nullptr));
+    EXPECT_TRUE(c.finished);
+    ASSERT_EQ(c.count, 1);
+    EXPECT_EQ(c.header.startTime, 1185521435);
+    EXPECT_EQ(c.header.pid, 4242);
+    EXPECT_EQ(c.samples, std::vector<float>(q, q + 5));
+    EXPECT_EQ(std::tie(c.unitFlag, c.yGain, c.yOffset), std::make_tuple(uint8_t(1), 20, -2));
+}
+
 TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {
     TempDir dir;
     const std::string older = interruptedJournal(dir, 3, 1000);
@@ -192,6 +238,9 @@ TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {
     const std::string empty = interruptedJournal(dir, 0, 3000);   // killed before its first sample
     writeText(dir.file("notes.txt"), "not a journal");
     writeText(dir.file("broken.kvj"), "KV2047J1 but cut");
+    // A pipe by a journal's name: opening it to read would wait for a writer for ever.
+    const std::string pipe = dir.file("pipe.kvj");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
 
     // A finished run and one that a running program is still writing.
     auto done = startedRun(4000);
@@ -211,7 +260,14 @@ TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {
     EXPECT_EQ(found[1].path, older);
     EXPECT_FALSE(fs::exists(empty)) << "a journal without a sample is removed";
     EXPECT_TRUE(fs::exists(dir.file("broken.kvj"))) << "what cannot be read is not deleted";
+    EXPECT_TRUE(fs::exists(pipe));
     EXPECT_TRUE(fs::exists(running->path()));
+    kv::JournalContents none;
+    std::string why;
+    EXPECT_FALSE(kv::readJournal(pipe, none, &why));
+    EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
+    kv::RunJournal taker(dir.path.string());
+    EXPECT_FALSE(taker.adopt(pipe));
 
     // Once its program ends without finishing, the running journal is offered too.
     const std::string runningPath = running->path();
@@ -221,20 +277,16 @@ TEST(RunJournal, OnlyInterruptedRunsNobodyHoldsAreOffered) {
     EXPECT_EQ(after[0].path, runningPath);
 }
 
-TEST(RunJournal, RunEndsStopsAndNewRunsFinishTheJournal) {
+TEST(RunJournal, FinishedOnlyWhenToldAndReplacedByTheNextRun) {
     TempDir dir;
     auto m = startedRun();
     kv::RunJournal j(dir.path.string());
     ASSERT_TRUE(j.begin(*m));
     commit(*m, j, 1.0f);
-    j.follow(*m);
-    EXPECT_TRUE(j.isOpen()) << "the run is still recording";
-
-    m->link.runInProgress = 0;   // count reached, Stop, or a silent meter
-    j.follow(*m);
+    const std::string first = journalsIn(dir.path).at(0);
+    ASSERT_TRUE(j.finish());
     EXPECT_FALSE(j.isOpen());
     EXPECT_TRUE(kv::findUnfinishedJournals(dir.path.string()).empty());
-    const std::string first = journalsIn(dir.path).at(0);
     kv::JournalContents c;
     ASSERT_TRUE(kv::readJournal(first, c, nullptr));
     EXPECT_TRUE(c.finished);
@@ -286,8 +338,6 @@ TEST(RunJournal, RecoveredJournalIsHeldUntilSavedAndFinishedAfterItsLastGoodReco
 
     auto m = std::make_unique<kv::Model>();
     kv::restoreJournal(c, *m);
-    holder.follow(*m);
-    EXPECT_TRUE(holder.isOpen()) << "no run in progress does not finish a recovered journal";
 
     ASSERT_TRUE(holder.finish());
     kv::JournalContents after;
@@ -356,12 +406,19 @@ TEST(RunJournal, FolderFollowsTheConfigurationOrTheStateFolder) {
         {"", "/st", "/home/u", "/st/kv2047"},
         {"", "", "/home/u/", "/home/u/.local/state/kv2047"},
         {"", nullptr, "/home/u", "/home/u/.local/state/kv2047"},
+        // A cron job without HOME: the account's home, never the current folder.
+        {"", nullptr, nullptr, "<account>/.local/state/kv2047"},
     };
+    const passwd* pw = ::getpwuid(::geteuid());
+    ASSERT_TRUE(pw && pw->pw_dir);
     for (const auto& row : rows) {
         if (row.state) setenv("XDG_STATE_HOME", row.state, 1);
         else unsetenv("XDG_STATE_HOME");
-        setenv("HOME", row.home, 1);
-        EXPECT_EQ(kv::journalDirFor(row.beside), row.want);
+        if (row.home) setenv("HOME", row.home, 1);
+        else unsetenv("HOME");
+        std::string want = row.want;
+        if (want.starts_with("<account>")) want.replace(0, 9, std::string(pw->pw_dir) == "/" ? "" : pw->pw_dir);
+        EXPECT_EQ(kv::journalDirFor(row.beside), want);
     }
     if (oldState) setenv("XDG_STATE_HOME", keepState.c_str(), 1);
     else unsetenv("XDG_STATE_HOME");

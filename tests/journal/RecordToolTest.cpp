@@ -2,6 +2,8 @@
 // without a display, stopped by a signal, or killed and written out afterwards.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QProcess>
@@ -60,6 +62,16 @@ TEST(RecordTool, RefusesBadArgumentsWithStatus2) {
     // Outputs that could not be written are refused before the port is opened.
     QDir(dir.path()).mkdir("folder.AsmDat");
     const QString folder = dir.filePath("folder.AsmDat"), longTable = dir.filePath(QString(250, 'n') + ".dat");
+    // Another user's text table in a sticky, world-writable folder: the run's
+    // files could never replace it.
+    QDir(dir.path()).mkdir("shared");
+    const QString shared = dir.filePath("shared");
+    ::chmod(QFile::encodeName(shared).constData(), 01777);
+    QFile othersTable(shared + "/theirs.txt");
+    ASSERT_TRUE(othersTable.open(QIODevice::WriteOnly));
+    othersTable.close();
+    const uid_t other = ::geteuid() == 65534 ? 65533 : 65534;
+    const bool canChown = ::chown(QFile::encodeName(othersTable.fileName()).constData(), other, other) == 0;
     const struct {
         const char* name;
         QStringList args;
@@ -71,6 +83,9 @@ TEST(RecordTool, RefusesBadArgumentsWithStatus2) {
          "File name too long"},
         {"output folder missing", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", dir.filePath("no/x.AsmDat")},
          "No such file or directory"},
+        {"another user's table in a shared folder",
+         {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", shared + "/theirs.AsmDat"},
+         "theirs.txt: It belongs to another user in a shared folder"},
         {"capture is the table", {"--port", "/dev/null", "--rate", "1", "--count", "5", "-o", out, "--capture",
                                   dir.filePath("x.txt")}, "capture"},
         {"no port", {"--rate", "1", "--count", "5", "-o", out}},
@@ -87,6 +102,7 @@ TEST(RecordTool, RefusesBadArgumentsWithStatus2) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        if (!canChown && row.args.contains(shared + "/theirs.AsmDat")) continue;   // only root gives files away
         const auto r = kvtest::runTool(QStringList{"record"} + row.args, dir.path());
         EXPECT_EQ(r.status, 2) << r.err.toStdString();
         if (row.says) {
@@ -96,8 +112,10 @@ TEST(RecordTool, RefusesBadArgumentsWithStatus2) {
         }
     }
     EXPECT_FALSE(QFile::exists(out));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"folder.AsmDat"})
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"folder.AsmDat", "shared"}))
         << "nothing written beside a refused output";
+    EXPECT_EQ(QDir(shared).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"theirs.txt"});
     EXPECT_EQ(kvtest::runTool({"recover"}, dir.path()).status, 2);
 }
 
@@ -150,6 +168,33 @@ TEST(RecordTool, CaptureCutShortIsReportedAndTheRunStillWritten) {
     EXPECT_TRUE(rec.err.contains("could not be completely written")) << rec.err.toStdString();
     EXPECT_EQ(kvtest::infoSamples(out, dir.path()), 3) << rec.err.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath("run.txt")));
+}
+
+TEST(RecordTool, FilesThatCannotBeWrittenLeaveTheSamplesToRecover) {
+    QTemporaryDir dir;
+    kvtest::SimProcess sim({"--period", "100"});
+    ASSERT_TRUE(sim.start()) << sim.error().toStdString();
+    const QString out = dir.filePath("run.AsmDat");
+    Recording rec;
+    // Room for the journal of three samples (160 bytes) and the data file
+    // (110), not for the text table (about 460): a disk that fills up at the end.
+    rec.start({"--port", sim.ptyPath(), "--rate", "1", "--count", "3", "-o", out}, dir.path(), 300);
+    EXPECT_EQ(rec.finish(40000), 1) << rec.err.toStdString();
+    EXPECT_TRUE(rec.err.contains("cannot save the run: " + dir.filePath("run.txt"))) << rec.err.toStdString();
+    const QStringList journals = kvtest::journalFiles(dir.path());
+    ASSERT_EQ(journals.size(), 1);
+    EXPECT_TRUE(rec.err.contains("`kv2047-tool recover --journal " + journals[0] + " -o FILE.AsmDat` writes them out"))
+        << rec.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+
+    // The next recording leaves it alone, and recover writes it out.
+    const auto next = kvtest::runTool({"record", "--port", "/dev/kv2047-no-such-tty", "--rate", "1", "--count", "5",
+                                       "-o", dir.filePath("x.AsmDat")},
+                                      dir.path());
+    EXPECT_TRUE(next.err.contains("an interrupted recording is kept in " + journals[0])) << next.err.toStdString();
+    const auto r = kvtest::runTool({"recover", "-o", out}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(kvtest::infoSamples(out, dir.path()), 3);
 }
 
 TEST(RecordTool, InterruptKeepsWhatWasRecorded) {

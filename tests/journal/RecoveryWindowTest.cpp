@@ -22,6 +22,7 @@
 #include "e2e/SimProcess.h"
 #include "gui/graph/LiveGraphView.h"
 #include "journal/JournalRig.h"
+#include "record/ModalScript.h"
 #include "core/link/LinkEngine.h"
 #include "core/record/RunJournal.h"
 #include "gui/record/SaveCommand.h"
@@ -169,6 +170,33 @@ TEST(MainWindowRecovery, SavingARecoveredRunFinishesItsJournal) {
     EXPECT_FALSE(w.session().journal().isOpen());
 }
 
+// Run asks to save the run on show first; a save that fails keeps the run and
+// its journal instead of going on to a new run that would replace them.
+TEST(MainWindowWithSim, FailedSaveBeforeANewRunKeepsTheRunRecoverable) {
+    QTemporaryDir dir;
+    leaveInterruptedRun(dir, 4);
+    const QString journal = kvtest::journalFiles(dir.path()).value(0);
+    kvtest::SimProcess sim({"--period", "200"});
+    ASSERT_TRUE(sim.start()) << sim.error().toStdString();
+    MainWindow w(optionsIn(dir, sim.ptyPath()));
+    answering(QMessageBox::Yes, [&] { QTest::qWait(400); });
+    ASSERT_EQ(w.session().model().run.n, 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.action("run")->isEnabled(); }, 20000));
+    QDir(dir.path()).mkdir("taken.txt");   // the text table cannot be written: the save fails
+
+    using namespace kvtest;
+    ModalScript script({press(QMessageBox::Yes), chooseFile(dir.filePath("taken.AsmDat")), press(QMessageBox::Ok)});
+    w.action("run")->trigger();
+    QTest::qWait(1500);   // frames go on arriving
+    QStringList seen;
+    for (const auto& s : script.seen()) seen << s.className;
+    EXPECT_EQ(seen, (QStringList{"QMessageBox", "QFileDialog", "QMessageBox"})) << "no run settings dialog";
+    EXPECT_EQ(w.session().model().run.n, 4);
+    kv::JournalContents c;
+    EXPECT_EQ(kvtest::journalCount(journal, &c), 4);
+    EXPECT_FALSE(c.finished);
+}
+
 // A desktop run recorded in a child process, which is then killed with SIGKILL.
 TEST(JournalChild, DesktopRunUntilKilled) {
     const QString dir = qEnvironmentVariable("KV_JOURNAL_CHILD_DIR");
@@ -297,10 +325,13 @@ TEST(FrameLink, StatusPaneSaysWhyThePortCannotBeOpenedAndEachRetryUpdatesIt) {
     ASSERT_TRUE(sim.start()) << sim.error().toStdString();
     auto holder = std::make_unique<QSerialPort>(sim.ptyPath());
     ASSERT_TRUE(holder->open(QIODevice::ReadWrite));
-    MainWindow w(optionsIn(dir, sim.ptyPath()));
+    AppOptions simulated = optionsIn(dir, sim.ptyPath());
+    simulated.simulate = true;  // as --simulate gives it
+    MainWindow w(simulated);
     EXPECT_EQ(w.paneText(0), QString("COM1 not open: %1: device busy (another program is using it)").arg(sim.ptyPath()));
     holder.reset();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.paneText(0).isEmpty(); }, 15000)) << w.paneText(0).toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.paneText(0) == "Simulated meter on " + sim.ptyPath(); }, 15000))
+        << w.paneText(0).toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.session().model().run.runEnable == 1; }, 15000)) << "frames arrive";
 
     if (geteuid() != 0) {

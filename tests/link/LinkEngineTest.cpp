@@ -137,6 +137,23 @@ TEST_F(Link, SampleTickCommitsOnlyAfterANewFrame) {
     EXPECT_EQ(liveAir(1), 22.5f);
 }
 
+TEST_F(Link, RunStartsAtTheFirstFrameAfterRunNeverAtOneFromBefore) {
+    frame(100, 19.5f);                 // the meter talked, then fell silent
+    kv::watchdogTick(m, port);
+    kv::watchdogTick(m, port);
+    ASSERT_EQ(m.run.offline, 1);
+    run(1, 1000);                      // Run confirmed while it is silent
+    EXPECT_FALSE(kv::sampleTick(m)) << "a frame from before Run is no sample";
+    EXPECT_EQ(m.run.n, 0);
+    EXPECT_EQ(m.bar.startTime, "") << "no run has started: no start time, not 01/01/70";
+    frame(500, 21.5f);
+    EXPECT_EQ(m.run.runStartTime, 500);
+    EXPECT_TRUE(kv::sampleTick(m));
+    EXPECT_EQ(m.run.n, 1);
+    EXPECT_EQ(liveAir(0), 21.5f);
+    EXPECT_EQ(m.bar.startTime, "01/01/70 00:08:20");
+}
+
 TEST_F(Link, NoCommitWithoutARun) {
     frame(0);
     EXPECT_FALSE(kv::sampleTick(m));

@@ -19,8 +19,11 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -32,8 +35,10 @@
 #include "gui/panels/MeterKeyButton.h"
 #include "gui/panels/MeterPanel.h"
 #include "gui/panels/ReadingsPanel.h"
+#include "record/RecordTestUtil.h"
 #include "session/MeterSession.h"
 #include "core/link/LinkEngine.h"
+#include "core/record/DataFile.h"
 
 namespace {
 
@@ -320,4 +325,50 @@ TEST(MainWindow, PortStateIsElidedWithTheWholeInItsToolTip) {
     w.action("run")->showStatusText(w.findChild<QToolBar*>("toolbar"));
     EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty()) << w.statusBar()->currentMessage().toStdString();
     EXPECT_TRUE(pane->isVisible());
+}
+
+// kv2047 FILE... (a double-clicked .AsmDat on Windows): each file joins the
+// logger viewer; one that cannot be opened is reported, not passed over.
+TEST(MainWindow, OpensDataFilesNamedOnTheCommandLine) {
+    QTemporaryDir dir;
+    const QString good = dir.filePath("run.AsmDat");
+    writeFile(good, QByteArray::fromStdString(kv::encodeDataFile(*kvtest::makeRecord({{20, 10, 5, 30, 50}}))));
+    MainWindow w(optionsIn(dir));
+    const QStringList boxes =
+        answeringBoxes(QMessageBox::Ok, [&] { w.openFiles({good, dir.filePath("missing.AsmDat")}); });
+    const auto* viewer = w.findChild<LoggerViewer*>();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->list()->rowCount(), 1);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains("missing.AsmDat")) << boxes[0].toStdString();
+}
+
+// A stored start that the clocks going back made twice is read as the earlier
+// one, and the window says so; any other start needs no word.
+TEST(MainWindow, OpeningARunFromTheRepeatedHourSaysWhichReadingItTook) {
+    QTemporaryDir dir;
+    const std::string zone = qEnvironmentVariable("TZ", "UTC").toStdString();
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    MainWindow w(optionsIn(dir));
+    QStringList said;
+    for (const int hour : {2, 4}) {
+        auto rec = kv::makeRunRecord();
+        std::tie(rec->run.year, rec->run.month, rec->run.day, rec->run.hour, rec->run.minute) =
+            std::tuple(2026, 10, 25, hour, 30);
+        rec->run.interval = 1;
+        const QString path = dir.filePath(QString("run%1.AsmDat").arg(hour));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(kv::encodeDataFile(*rec)));
+        f.close();
+        w.statusBar()->clearMessage();
+        ASSERT_TRUE(w.session().openRun(path).ok());
+        said << w.statusBar()->currentMessage();
+    }
+    setenv("TZ", zone.c_str(), 1);
+    tzset();
+    EXPECT_TRUE(said[0].contains("2026-10-25 02:30:00 falls in the hour repeated")) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains("2026-10-25T02:30:00+02:00")) << said[0].toStdString();
+    EXPECT_EQ(said[1], "");
 }

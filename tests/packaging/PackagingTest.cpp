@@ -89,6 +89,7 @@ TEST_P(Programs, HelpAndVersionNeedNoDisplayAndBadOptionsExitTwo) {
     const auto bad = runProgram(path(), {"--no-such-option"}, "", dir);
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("no-such-option"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find(std::string("\nusage: ") + GetParam().name + " "), std::string::npos) << bad.err;
 }
 
 TEST_P(Programs, ManualPageRendersAndNamesEveryOption) {
@@ -117,10 +118,54 @@ TEST_P(Programs, ManualPageRendersAndNamesEveryOption) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Programs,
-                         ::testing::Values(Program{"Desktop", "kv2047", "KV2047_DESKTOP", "KV2047"},
+                         ::testing::Values(Program{"Desktop", "kv2047", "KV2047_DESKTOP", "kv2047"},
                                            Program{"Tool", "kv2047-tool", "KV2047_TOOL", "kv2047-tool"},
                                            Program{"Sim", "kv2047-sim", "KV2047_SIM", "kv2047-sim"}),
                          [](const auto& info) { return std::string(info.param.caseName); });
+
+// The desktop program where no display can be had: one line and status 1, or
+// for a bad argument its message and the usage line with status 2, never
+// Qt's abort. DISPLAY and the platform as the row gives them, WAYLAND_DISPLAY unset.
+struct NoDisplayCase {
+    const char* name;
+    const char* display;
+    const char* platform;
+    std::vector<std::string> args;
+    int status;
+    const char* firstLine;  // how standard error begins
+    std::size_t lines;
+};
+void PrintTo(const NoDisplayCase& c, std::ostream* os) { *os << c.name; }
+
+class DesktopWithoutDisplay : public ::testing::TestWithParam<NoDisplayCase> {};
+
+TEST_P(DesktopWithoutDisplay, SaysWhyAndExits) {
+    const std::string desktop = env("KV2047_DESKTOP");
+    if (desktop.empty()) GTEST_SKIP() << "KV2047_DESKTOP is not set";
+    const NoDisplayCase& c = GetParam();
+    ScratchDir dir;
+    EnvScope scope;
+    scope.set("DISPLAY", c.display);
+    scope.set("WAYLAND_DISPLAY", nullptr);
+    scope.set("QT_QPA_PLATFORM", c.platform);
+    scope.set("KV2047_CONFIG_DIR", dir.path().c_str());
+    const auto r = runProgram(desktop, c.args, "", dir);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(r.err.rfind(c.firstLine, 0), 0u) << r.err;
+    EXPECT_EQ(std::size_t(std::count(r.err.begin(), r.err.end(), '\n')), c.lines) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DesktopWithoutDisplay,
+    ::testing::Values(
+        NoDisplayCase{"NoDisplay", nullptr, nullptr, {}, 1, "kv2047: no display: ", 1},
+        NoDisplayCase{"XcbWithoutDisplay", nullptr, "xcb", {"--port", "/dev/null"}, 1, "kv2047: no display: ", 1},
+        NoDisplayCase{"DisplayGone", ":4711", nullptr, {}, 1, "kv2047: no display: ", 1},
+        NoDisplayCase{"BadOption", nullptr, nullptr, {"--bogus"}, 2, "kv2047: Unknown option 'bogus'.\nusage: ", 3},
+        // A word that is no option is a data file to open (an .AsmDat opened from the desktop).
+        NoDisplayCase{"DataFileArgument", nullptr, nullptr, {"run.AsmDat"}, 1, "kv2047: no display: ", 1},
+        NoDisplayCase{"MissingValue", nullptr, "xcb", {"--port"}, 2, "kv2047: Missing value after '--port'.\n", 3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AppStream, MetainfoValidatesWithTheDesktopEntryAndIcon) {
     if (access("/usr/bin/appstreamcli", X_OK) != 0) GTEST_SKIP() << "appstreamcli is not installed (scripts/deps)";
@@ -141,15 +186,42 @@ TEST(AppStream, MetainfoValidatesWithTheDesktopEntryAndIcon) {
     EXPECT_NE(r.out.find("io.github.kv2047.KV2047"), std::string::npos) << r.out;
 }
 
+// The Debian package as cpack makes it from this build passes lintian without
+// an error or a warning: copyright, changelog, compressed manual pages, a
+// maintainer, a description that fits. Skipped without the tools of
+// `scripts/deps package`, and in a sanitizer build, which is never packaged.
+TEST(DebianPackage, IsLintianClean) {
+#ifdef KV2047_SANITIZED
+    GTEST_SKIP() << "a sanitizer build is not packaged";
+#endif
+    for (const char* tool : {"/usr/bin/lintian", "/usr/bin/dpkg-shlibdeps", "/usr/bin/file"})
+        if (access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed (scripts/deps package)";
+    ScratchDir dir;
+    const auto made =
+        runProgram(env("KV2047_CPACK"), {"--config", env("KV2047_CPACK_CONFIG"), "-G", "DEB", "-B", dir.path()}, "", dir);
+    ASSERT_EQ(made.status, 0) << made.out << made.err;
+    std::string deb;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().extension() == ".deb") deb = e.path().string();
+    ASSERT_FALSE(deb.empty()) << made.out;
+    const auto lint = runProgram("/usr/bin/lintian", {"--no-cfg", deb}, "", dir);
+    EXPECT_EQ(lint.status, 0) << lint.out << lint.err;
+    std::istringstream tags(lint.out);
+    for (std::string line; std::getline(tags, line);)
+        EXPECT_FALSE(line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0) << line;
+}
+
 // bash completion of kv2047-tool: the words typed so far, the last being
-// the one completed, in a folder holding run.AsmDat, out.pdf and notes.txt.
+// the one completed, in a folder holding run.AsmDat, old.CH4, out.pdf,
+// notes.txt and user.cap.
 class Completion : public ::testing::Test {
 protected:
     void SetUp() override {
         if (access("/usr/share/bash-completion/bash_completion", R_OK) != 0)
             GTEST_SKIP() << "bash-completion is not installed (scripts/deps)";
         std::filesystem::create_directory(dir.file("files"));
-        for (const char* f : {"run.AsmDat", "out.pdf", "notes.txt"}) kvtest::writeWhole(dir.file("files/") + f, "");
+        for (const char* f : {"run.AsmDat", "old.CH4", "out.pdf", "notes.txt", "user.cap"})
+            kvtest::writeWhole(dir.file("files/") + f, "");
     }
     Names complete(std::vector<std::string> words) {
         // COMP_LINE as typed: no blanks around '=', which bash splits off as a word.
@@ -184,7 +256,10 @@ TEST_F(Completion, ValuesAndFiles) {
         {{"report", "run.AsmDat", "-o", ""}, {"out.pdf"}},
         {{"report", "run.AsmDat", "--page-size", ""}, {"A4", "Letter"}},
         {{"info", ""}, {"run.AsmDat"}},
-        {{"decode", ""}, {"run.AsmDat", "out.pdf", "notes.txt"}},
+        // Serial reads and text outputs: never a data file, a journal or a report.
+        {{"decode", ""}, {"notes.txt", "user.cap"}},
+        {{"export", "run.AsmDat", "-o", ""}, {"notes.txt", "user.cap"}},
+        {{"record", "--capture", ""}, {"notes.txt", "user.cap"}},
         {{"record", "--rate", ""}, {}},
         {{"monitor", "--format", ""}, {"jsonl", "csv"}},
     };

@@ -271,10 +271,16 @@ TEST_F(LoadIntoDocument, MissingFileIsAnIoErrorAndChangesNothing) {
     expectDocumentUntouched();
 }
 
-TEST_F(LoadIntoDocument, AFolderIsNotADataFile) {
-    const kv::ReadResult r = kv::loadDataFile(dir.path.string(), *model.doc, model.run);
-    EXPECT_FALSE(r.ok());
-    expectDocumentUntouched();
+TEST_F(LoadIntoDocument, AFolderOrAPipeNobodyWritesIsNotADataFile) {
+    // Opening the pipe must not wait for a writer that never comes.
+    const std::string pipe = dir.file("pipe.AsmDat");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    for (const std::string& path : {dir.path.string(), pipe}) {
+        SCOPED_TRACE(path);
+        const kv::ReadResult r = kv::loadDataFile(path, *model.doc, model.run);
+        EXPECT_FALSE(r.ok());
+        expectDocumentUntouched();
+    }
 }
 
 TEST_F(LoadIntoDocument, ReadOnlyFileIsRead) {

@@ -6,8 +6,11 @@
 #include <tuple>
 
 #include "RecordTestUtil.h"
+#include "core/record/LocalTime.h"
 #include "core/record/TextTable.h"
 #include "core/record/RunExport.h"
+#include "core/Model.h"
+#include "core/logger/SetTable.h"
 
 using kvtest::makeRecord;
 
@@ -184,6 +187,29 @@ TEST(ExportCsv, ValuesThatAreNotNumbersAreEmptyFields) {
               "2,2007-07-27T07:40:40+00:00,20.0,10.0,5.0,,\n");
 }
 
+// One local-time helper writes every offset: a capture's "%z" and the ISO
+// times, in zones east and west of UTC and off the whole hour, the same on
+// Linux and on Windows (whose C library would write the zone's name for %z).
+TEST(LocalTime, OffsetsOfEveryFormatter) {
+    const char* suiteZone = std::getenv("TZ");
+    const std::string restore = suiteZone ? suiteZone : "UTC";
+    const struct { const char* tz; const char* z; const char* iso; } rows[] = {
+        {"UTC", "+0000", "1971-02-05T00:00:00+00:00"},
+        {"IST-5:30", "+0530", "1971-02-05T05:30:00+05:30"},
+        {"NST3:30", "-0330", "1971-02-04T20:30:00-03:30"},
+    };
+    for (const auto& row : rows) {
+        setenv("TZ", row.tz, 1);
+        tzset();
+        const std::time_t t = 86400 * 400;
+        EXPECT_EQ(kv::formatLocal(t, "%z|%%z|%H"), std::string(row.z) + "|%z|" + std::string(row.iso).substr(11, 2))
+            << row.tz;
+        EXPECT_EQ(kv::isoLocal(t), row.iso) << row.tz;
+    }
+    setenv("TZ", restore.c_str(), 1);
+    tzset();
+}
+
 TEST(ExportTimes, CarryTheOffsetAcrossTheClockChanges) {
     const char* suiteZone = std::getenv("TZ");
     const std::string restore = suiteZone ? suiteZone : "UTC";
@@ -195,10 +221,38 @@ TEST(ExportTimes, CarryTheOffsetAcrossTheClockChanges) {
     auto spring = kvtest::makeRamp(1, 60);     // 02:30 was skipped: every reader moves on to 03:30
     std::tie(spring->run.year, spring->run.month, spring->run.day, spring->run.hour) = std::tuple(2026, 3, 29, 2);
     spring->run.minute = 30;
+    // A file whose start is 02:30:35 that night names two instants: every
+    // reader takes the earlier one and says so.
+    auto twice = kvtest::makeRamp(2, 1800);
+    twice->run = autumn->run;
+    twice->run.hour = 2;
+    const std::string twiceInfo = kv::infoJson(*twice), twiceNote = kv::startNote(twice->run);
+    const std::time_t twiceLogged = kv::logger::loggedStart(twice->run);
+    // A live run started at either 02:30:35 is written from its own instant.
+    std::string liveTables[2];
+    for (const std::time_t start : {1792888235, 1792891835}) {   // 00:30:35 and 01:30:35 UTC
+        kv::Model m;
+        m.run.n = 2;
+        m.run.intervalMs = 1800 * 1000;
+        m.run.runStartTime = start;
+        auto rec = kv::makeRunRecord();
+        kv::snapshotLiveRun(*m.doc, m.run, *rec);
+        liveTables[start == 1792891835] = kv::exportText(rec->run);
+    }
     const std::string autumnCsv = kv::exportCsv(*autumn), springInfo = kv::infoJson(*spring),
                       springCsv = kv::exportCsv(*spring);
     setenv("TZ", restore.c_str(), 1);
     tzset();
+
+    EXPECT_NE(twiceInfo.find("\"start\":\"2026-10-25T02:30:35+02:00\""), std::string::npos) << twiceInfo;
+    EXPECT_EQ(twiceLogged, 1792888235) << "the logger reads it as the exports do";
+    EXPECT_NE(twiceNote.find("2026-10-25 02:30:35 falls in the hour repeated"), std::string::npos) << twiceNote;
+    EXPECT_NE(twiceNote.find("2026-10-25T02:30:35+02:00"), std::string::npos) << twiceNote;
+    EXPECT_EQ(kv::startNote(autumn->run), "") << "an hour that is not repeated needs no word";
+    EXPECT_NE(liveTables[0].find("10-25-26/02:30:35  \r\n"), std::string::npos) << liveTables[0];
+    EXPECT_NE(liveTables[0].find("10-25-26/02:00:35  \r\n"), std::string::npos) << "half an hour later, back an hour";
+    EXPECT_NE(liveTables[1].find("10-25-26/02:30:35  \r\n"), std::string::npos) << liveTables[1];
+    EXPECT_NE(liveTables[1].find("10-25-26/03:00:35  \r\n"), std::string::npos) << "the second 02:30 runs on to 03:00";
 
     EXPECT_NE(autumnCsv.find("\n1,2026-10-25T01:30:35+02:00,"), std::string::npos) << autumnCsv;
     EXPECT_NE(autumnCsv.find("\n2,2026-10-25T02:30:35+02:00,"), std::string::npos) << autumnCsv;

@@ -3,6 +3,8 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <sstream>
+#include <tuple>
 
 #include "RecordTestUtil.h"
 #include "core/record/TextTable.h"
@@ -17,9 +19,10 @@ struct ToolRun {
 
 class ToolTest : public ::testing::Test {
 protected:
+    // Runs in the scratch folder, which also holds the run journals.
     ToolRun tool(const std::string& args) {
-        const std::string cmd = std::string("'") + KV2047_TOOL_PATH + "' " + args + " >'" + dir.file("stdout") +
-                                "' 2>'" + dir.file("stderr") + "'";
+        const std::string cmd = "cd '" + dir.path.string() + "' && KV2047_CONFIG_DIR=. '" + KV2047_TOOL_PATH + "' " +
+                                args + " >'" + dir.file("stdout") + "' 2>'" + dir.file("stderr") + "'";
         const int rc = std::system(cmd.c_str());
         return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, kvtest::readBytes(dir.file("stdout")),
                 kvtest::readBytes(dir.file("stderr"))};
@@ -43,6 +46,18 @@ TEST_F(ToolTest, InfoPrintsOneJsonObject) {
     EXPECT_EQ(r.out,
               "{\"samples\":3,\"unit_flag\":1,\"unit\":\"F\",\"start\":\"2007-07-27T07:40:35+00:00\",\"interval\":5,"
               "\"gain\":20,\"offset\":-2}\n");
+    EXPECT_EQ(r.err, "");
+    // A start that the clocks going back made twice: the earlier one, and a word on standard error.
+    std::tie(rec->run.year, rec->run.month, rec->run.day, rec->run.hour) = std::tuple(2026, 10, 25, 2);
+    kvtest::writeBytes(dir.file("twice.AsmDat"), kv::encodeDataFile(*rec));
+    const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "UTC";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    const ToolRun twice = tool("info " + q("twice.AsmDat"));
+    setenv("TZ", zone.c_str(), 1);
+    EXPECT_EQ(twice.status, 0) << twice.err;
+    EXPECT_NE(twice.out.find("\"start\":\"2026-10-25T02:40:35+02:00\""), std::string::npos) << twice.out;
+    EXPECT_NE(twice.err.find("twice.AsmDat: Its start 2026-10-25 02:40:35 falls in the hour repeated"), std::string::npos)
+        << twice.err;
 }
 
 TEST_F(ToolTest, ExportTxtIsTheTextTableByteForByte) {
@@ -161,3 +176,50 @@ TEST_F(ToolTest, UnwritableOutputLeavesTheOldFile) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("out")));
     EXPECT_EQ(kvtest::readBytes(dir.file("old.txt")), "old");
 }
+
+// Every line a failing command writes on standard error names the program and
+// the command: its message, the usage line or the pointer to its --help.
+struct MessageCase {
+    const char* name;
+    const char* command;
+    const char* args;
+    int status;
+};
+void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
+
+class ToolMessages : public ToolTest, public ::testing::WithParamInterface<MessageCase> {};
+
+TEST_P(ToolMessages, NameTheCommand) {
+    kvtest::writeBytes(dir.file("bad.hex"), "AA 61 zz\n");
+    const MessageCase& c = GetParam();
+    const ToolRun r = tool(std::string(c.command) + " " + c.args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(r.out, "");
+    ASSERT_FALSE(r.err.empty());
+    const std::string who = std::string("kv2047-tool ") + c.command;
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.rfind(who + ": ", 0) == 0 || line.rfind("usage: " + who + " ", 0) == 0 ||
+                    line.rfind("Try '" + who + " --help'", 0) == 0)
+            << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCommand, ToolMessages,
+    ::testing::Values(MessageCase{"DecodeMissingFile", "decode", "absent.hex", 1},
+                      MessageCase{"DecodeMalformedHex", "decode", "bad.hex", 2},
+                      MessageCase{"InfoMissingFile", "info", "absent.AsmDat", 1},
+                      MessageCase{"InfoDamagedFile", "info", "bad.hex", 2},
+                      MessageCase{"ExportNoFolder", "export", "run.AsmDat -o missing/out.txt", 1},
+                      MessageCase{"ExportNameNotUtf8", "export", "run.AsmDat -o \"$(printf '\\351.txt')\"", 2},
+                      MessageCase{"StatsNoSpan", "stats", "run.AsmDat --from 9", 2},
+                      MessageCase{"ReportUnknownQuantity", "report", "run.AsmDat -o out.pdf --show AIR,XX", 2},
+                      MessageCase{"ReportNoFolder", "report", "run.AsmDat -o missing/out.pdf", 1},
+                      MessageCase{"RecordBadRate", "record", "--port /dev/null --rate 0 --count 5 -o r.AsmDat", 2},
+                      MessageCase{"RecordNoPort", "record",
+                                  "--port /dev/kv2047-no-such-tty --rate 1 --count 5 -o r.AsmDat", 1},
+                      MessageCase{"RecoverNothingInterrupted", "recover", "-o r.AsmDat", 1},
+                      MessageCase{"RecoverMissingJournal", "recover", "-o r.AsmDat --journal absent.kvj", 1},
+                      MessageCase{"MonitorNoPortGiven", "monitor", "", 2},
+                      MessageCase{"MonitorNoPort", "monitor", "--port /dev/kv2047-no-such-tty", 1}),
+    [](const auto& info) { return std::string(info.param.name); });

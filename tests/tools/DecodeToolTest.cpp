@@ -9,9 +9,12 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "RunProgram.h"
 #include "core/link/FrameBuilder.h"
+#include "core/record/DataFile.h"
 
 namespace {
 
@@ -138,6 +141,29 @@ TEST_F(DecodeTool, UnreadableFileAndBadArguments) {
     const std::string full = "echo AA | '" + toolPath() + "' decode > /dev/full 2>/dev/null";
     const int rc = std::system(full.c_str());
     EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 1) << rc;
+}
+
+// Every command that prints its result says so when the output cannot take it.
+TEST_F(DecodeTool, FullOutputIsAnErrorWithAMessage) {
+    auto rec = kv::makeRunRecord();
+    rec->run.count = 2;
+    rec->run.interval = 1;
+    std::tie(rec->run.year, rec->run.month, rec->run.day) = std::tuple(2007, 7, 27);
+    const std::string file = dir.file("run.AsmDat");
+    kvtest::writeWhole(file, kv::encodeDataFile(*rec));
+    kvtest::writeWhole(dir.file("reads.hex"), "AA\n");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"info", file},
+                                                {"export", file},
+                                                {"stats", file},
+                                                {"decode", dir.file("reads.hex")},
+                                                {"--version"}}) {
+        std::vector<std::string> full = {"-c", "\"$0\" \"$@\" > /dev/full", toolPath()};
+        full.insert(full.end(), args.begin(), args.end());
+        const auto run = runProgram("/bin/bash", full, "", dir);
+        EXPECT_EQ(run.status, 1) << args[0];
+        EXPECT_NE(run.err.find("cannot write the output: No space left on device"), std::string::npos)
+            << args[0] << ": " << run.err;
+    }
 }
 
 }  // namespace

@@ -47,7 +47,9 @@ struct Monitor {
     bool journalFolderEmpty() const { return QDir(config.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot); }
 };
 
-QString waiting(const kvtest::SimProcess& sim) { return "monitor: waiting for the meter on " + sim.ptyPath() + "\n"; }
+QString waiting(const kvtest::SimProcess& sim) {
+    return "kv2047-tool monitor: waiting for the meter on " + sim.ptyPath() + "\n";
+}
 
 }  // namespace
 
@@ -72,12 +74,14 @@ TEST(MonitorTool, RefusesBadArgumentsAndAMissingPort) {
 }
 
 // A damaged frame's NaN and a K/IR without reading are no numbers; the rest
-// are decode's shortest floats, and the time names the present moment.
+// are the shortest floats of the values in the unit named, and the time names
+// the present moment.
 struct FormatCase {
     const char* name;
     QStringList args;
     const char* header;
     const char* tail;  // a line after its time
+    bool fahrenheit = true;
 };
 void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
 
@@ -91,7 +95,7 @@ TEST_P(MonitorFormat, OneLinePerFrame) {
     f.kir = kv::kFrameNoKir;
     f.rh = 1e-7f;
     f.flagsA = 0;
-    f.flagsB = kv::flagB::kFahrenheit;
+    f.flagsB = GetParam().fahrenheit ? kv::flagB::kFahrenheit : 0;
     const kv::FrameBytes frame = kv::buildFrame(f);
     QTemporaryDir dir;
     QFile replay(dir.filePath("frames.hex"));
@@ -124,9 +128,12 @@ TEST_P(MonitorFormat, OneLinePerFrame) {
 INSTANTIATE_TEST_SUITE_P(
     Formats, MonitorFormat,
     ::testing::Values(
+        // The meter shows °F: the temperatures as the text table converts them, RH as it is.
         FormatCase{"JsonLines", {}, "",
-                   R"(","air":0.1,"wb":1.0000001,"dp":null,"kir":null,"rh":1e-07,"unit":"F","battery":"Low"})"},
-        FormatCase{"Csv", {"--format=csv"}, "time,air,wb,dp,kir,rh,unit,battery", ",0.1,1.0000001,,,1e-07,F,Low"}),
+                   R"(","air":32.18,"wb":33.8,"dp":null,"kir":null,"rh":1e-07,"unit":"F","battery":"Low"})"},
+        FormatCase{"Csv", {"--format=csv"}, "time,air,wb,dp,kir,rh,unit,battery", ",32.18,33.8,,,1e-07,F,Low"},
+        FormatCase{"Celsius", {"--format=csv"}, "time,air,wb,dp,kir,rh,unit,battery", ",0.1,1.0000001,,,1e-07,C,Low",
+                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Signals and a reader that goes away end the stream with status 0; an output
@@ -169,11 +176,12 @@ TEST(MonitorTool, ReportsSilenceAndReturnAndKeepsNoJournal) {
     Monitor m({"--port", sim.ptyPath()});
     ASSERT_TRUE(m.waitFor([&] { return sim.count("11") >= 1; })) << "an acknowledgement after the frames";
     sim.pause();
-    const QString silent = "monitor: the meter is silent; re-opening " + sim.ptyPath() + "\n";
+    const QString silent = "kv2047-tool monitor: the meter is silent; re-opening " + sim.ptyPath() + "\n";
     ASSERT_TRUE(m.waitFor([&] { return m.err.contains(silent); })) << m.err.toStdString();
     const qsizetype before = m.lines().size();
     sim.resume();
-    ASSERT_TRUE(m.waitFor([&] { return m.err.endsWith("monitor: the meter is back\n") && m.lines().size() > before; }))
+    ASSERT_TRUE(m.waitFor(
+        [&] { return m.err.endsWith("kv2047-tool monitor: the meter is back\n") && m.lines().size() > before; }))
         << m.err.toStdString();
     ::kill(pid_t(m.p.processId()), SIGTERM);
     EXPECT_EQ(m.finish(), 0) << m.err.toStdString();

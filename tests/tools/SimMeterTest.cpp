@@ -1,6 +1,8 @@
 // The simulated meter's behaviour without its terminal: what it makes of the
 // program's bytes, how it answers keys, and that its frames decode sensibly.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <ostream>
 
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "RunProgram.h"
 #include "SimMeter.h"
 #include "core/link/CommandPacket.h"
 #include "core/link/FrameDecoder.h"
@@ -271,5 +274,48 @@ INSTANTIATE_TEST_SUITE_P(
         ReplayCase{"EndlessLine", std::string(100000, 'A'), 2, {}, "user.cap:1: line longer"},
         ReplayCase{"NothingToReplay", HDR "0.004 TX FF AA\n", 2, {}, "no read to replay"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The files the simulator is given: a log appended through the writer's link
+// rules (never truncated, never through another user's link in a shared
+// folder), a replay that is a folder refused with the reason.
+TEST(SimFiles, LogIsAppendedSafelyAndAFolderIsNoReplay) {
+    const char* sim = std::getenv("KV2047_SIM");
+    if (!sim) GTEST_SKIP() << "KV2047_SIM is not set";
+    kvtest::ScratchDir dir;
+    const std::string shared = dir.file("shared"), victim = dir.file("victim");
+    ::mkdir(shared.c_str(), 0777);
+    ::chmod(shared.c_str(), 01777);
+    kvtest::writeWhole(victim, "someone else's file\n");
+    kvtest::writeWhole(dir.file("earlier.log"), "an earlier log\n");
+    ::symlink(victim.c_str(), (shared + "/planted.log").c_str());
+    const uid_t other = ::geteuid() == 65534 ? 65533 : 65534;
+    const bool planted = ::lchown((shared + "/planted.log").c_str(), other, other) == 0;   // root only
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        const char* err;
+    } rows[] = {
+        {"an earlier log is kept", {"--log", dir.file("earlier.log")}, 0, ""},
+        {"another user's link in a shared folder", {"--log", shared + "/planted.log"}, 1,
+         "planted.log': It is a symbolic link owned by another user in a shared folder"},
+        {"a folder to replay", {"--replay", dir.path()}, 1, "': Is a directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!planted && row.status == 1 && row.args[0] == "--log") continue;
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"--frames", "1", "--period", "20"});
+        const auto r = kvtest::runProgram(sim, args, "", dir);
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(kvtest::readWhole(dir.file("earlier.log")), "an earlier log\n");
+    EXPECT_EQ(kvtest::readWhole(victim), "someone else's file\n");
+}
 
 }  // namespace

@@ -73,7 +73,7 @@ struct FileOption {
     std::string SimOptions::*field;
 };
 const FileOption kFiles[] = {
-    {"log", "Write every command received as a hex line to FILE.", &SimOptions::logPath},
+    {"log", "Append every command received as a hex line to FILE.", &SimOptions::logPath},
     {"replay",
      "Send the reads of a capture (kv2047 --capture, or one hex read per line) again instead of frames, at "
      "their captured pace or every --period MS, then exit.",

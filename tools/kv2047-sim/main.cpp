@@ -16,11 +16,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "SimMeter.h"
+#include "core/io/AtomicFile.h"
 
 namespace {
 
@@ -125,8 +127,11 @@ int main(int argc, char** argv) {
     kvsim::Replay replay;
     if (!opt.replayPath.empty()) {
         std::ifstream in(opt.replayPath, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "kv2047-sim: cannot read '%s': %s\n", opt.replayPath.c_str(), std::strerror(errno));
+        // A folder opens, but its reads fail with no reason the stream keeps.
+        std::error_code ec;
+        const int err = !in ? errno : std::filesystem::is_directory(opt.replayPath, ec) ? EISDIR : 0;
+        if (err) {
+            std::fprintf(stderr, "kv2047-sim: cannot read '%s': %s\n", opt.replayPath.c_str(), std::strerror(err));
             return 1;
         }
         if (const int status = kvsim::loadReplay(in, opt.replayPath, replay, error)) {
@@ -157,9 +162,16 @@ int main(int argc, char** argv) {
 
     std::FILE* log = nullptr;
     if (!opt.logPath.empty()) {
-        log = std::fopen(opt.logPath.c_str(), "w");
+        // Appended as captures are, through the same checks: never through a
+        // link another user planted in a shared folder.
+        std::string why;
+        const int fd = kv::openForAppend(opt.logPath, &why);
+        if (fd >= 0 && !(log = fdopen(fd, "a"))) {
+            why = std::strerror(errno);
+            close(fd);
+        }
         if (!log) {
-            std::fprintf(stderr, "kv2047-sim: cannot write log '%s': %s\n", opt.logPath.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "kv2047-sim: cannot write log '%s': %s\n", opt.logPath.c_str(), why.c_str());
             return 1;
         }
     }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "session/Folders.h"
+
 class CommandLine {
 public:
     // `who` names the program or command in messages ("kv2047-tool info"),
@@ -44,8 +46,9 @@ public:
 
     bool isSet(const QCommandLineOption& o) const { return parser_.isSet(o); }
     // A value as the bytes the system takes for a file or device name.
-    std::string value(const QCommandLineOption& o) const { return parser_.value(o).toLocal8Bit().toStdString(); }
-    std::string argument(int i) const { return parser_.positionalArguments().at(i).toLocal8Bit().toStdString(); }
+    // As the core takes paths: the file system's bytes on Linux, UTF-8 on Windows.
+    std::string value(const QCommandLineOption& o) const { return corePath(parser_.value(o)); }
+    std::string argument(int i) const { return corePath(parser_.positionalArguments().at(i)); }
     int arguments() const { return int(parser_.positionalArguments().size()); }
 
 private:

@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -34,4 +36,21 @@ bool onStopSignals(std::function<void()> stop) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     return true;
+}
+
+void prepareStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            if (const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC); held > 2)
+                ::close(held);
+}
+
+void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
+
+int readArguments(int argc, char** argv, QStringList* args) {
+    for (int i = 0; i < argc; ++i) {
+        *args << QString::fromLocal8Bit(argv[i]);
+        if (args->back().toLocal8Bit() != argv[i]) return i;
+    }
+    return -1;
 }

@@ -9,6 +9,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "ValueText.h"
 #include "core/link/FrameDecoder.h"
 #include "core/link/HexLine.h"
@@ -69,7 +70,7 @@ int cmdDecode(const QStringList& args) {
     if (path && std::strcmp(path, "-") != 0) {
         file.open(path, std::ios::binary);
         if (!file) {
-            std::fprintf(stderr, "kv2047-tool decode: cannot open '%s': %s\n", path, std::strerror(errno));
+            toolMessage("cannot open '%s': %s", path, std::strerror(errno));
             return 1;
         }
         in = &file;
@@ -85,17 +86,13 @@ int cmdDecode(const QStringList& args) {
     for (kv::LineReader::Status st; (st = lines.next(line)) != kv::LineReader::Status::End;) {
         const long lineNo = lines.lineNumber();
         if (st == kv::LineReader::Status::TooLong) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "kv2047-tool decode: %s:%ld: line longer than %zu bytes; not a capture\n",
-                         name.c_str(), lineNo, kv::kMaxLineLength);
+            toolMessage("%s:%ld: line longer than %zu bytes; not a capture", name.c_str(), lineNo, kv::kMaxLineLength);
             return 2;
         }
         const kv::HexLineResult r = kv::parseHexLine(line, bytes);
         if (r.kind == kv::HexLineKind::Skip) continue;
         if (r.kind == kv::HexLineKind::Malformed) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "kv2047-tool decode: %s:%ld:%zu: malformed hex (expected pairs of hex digits)\n",
-                         name.c_str(), lineNo, r.column);
+            toolMessage("%s:%ld:%zu: malformed hex (expected pairs of hex digits)", name.c_str(), lineNo, r.column);
             return 2;
         }
         if (!kv::frameAccepted(bytes.data(), bytes.size())) {
@@ -107,7 +104,7 @@ int cmdDecode(const QStringList& args) {
         std::fwrite(json.data(), 1, json.size(), stdout);
     }
     if (in->bad()) {
-        std::fprintf(stderr, "kv2047-tool decode: read error on %s\n", name.c_str());
+        toolMessage("read error on %s", name.c_str());
         return 1;
     }
     // An earlier flush may have failed already (a full disk): the error flag says so.

@@ -6,6 +6,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "ToolRead.h"
 #include "core/io/AtomicFile.h"
 #include "core/record/DataFile.h"
@@ -19,7 +20,7 @@ namespace {
 int writeOut(const std::string& out, const std::string& bytes) {
     std::string error;
     if (kv::replaceFile(out, bytes, &error)) return 0;
-    std::fprintf(stderr, "kv2047-tool: %s\n", error.c_str());
+    toolMessage("%s", error.c_str());
     return 1;
 }
 
@@ -52,7 +53,7 @@ int cmdExport(const QStringList& args) {
 
     if (out) return writeOut(out, bytes);
     if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "kv2047-tool: cannot write the output: %s\n", std::strerror(errno));
+        toolMessage("cannot write the output: %s", std::strerror(errno));
         return 1;
     }
     return 0;

@@ -16,5 +16,5 @@ int cmdInfo(const QStringList& args) {
     auto rec = kv::makeRunRecord();
     if (const int status = readForTool(file.c_str(), *rec)) return status;
     std::printf("%s\n", kv::infoJson(*rec).c_str());
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return cli.flushOutput();
 }

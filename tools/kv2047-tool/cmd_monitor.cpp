@@ -2,7 +2,6 @@
 // one line per accepted frame on standard output, through the same link as the
 // desktop program (initialisation command, acknowledgement once a second, the
 // watchdog re-opening a silent port). No run is recorded.
-#include <signal.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,10 +14,12 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "StopSignals.h"
 #include "ValueText.h"
 #include "core/record/LocalTime.h"
 #include "core/record/Shown.h"
+#include "session/Folders.h"
 #include "session/MeterSession.h"
 
 namespace {
@@ -26,23 +27,29 @@ namespace {
 const char* const kMonitorAbout =
     "Prints one line per frame accepted from the meter on standard output, as soon\n"
     "as it arrives: a JSON object with the keys time (local, with its offset from\n"
-    "UTC), air, wb, dp, kir, rh (null when K/IR has no reading), unit and battery,\n"
-    "or with --format csv a header line and then one CSV row per frame. A silent\n"
-    "meter is reported on standard error and waited for. Stops after --count\n"
-    "frames, on SIGINT or SIGTERM, or when standard output is closed (status 0).";
+    "UTC), air, wb, dp, kir, rh (null when K/IR has no reading) in the unit the\n"
+    "meter shows (converted to F as the text table does, RH never), unit and\n"
+    "battery, or with --format csv a header line and then one CSV row per frame.\n"
+    "A silent meter is reported on standard error and waited for. Stops after\n"
+    "--count frames, on SIGINT or SIGTERM, or when standard output is closed\n"
+    "(status 0).";
 
 enum class Format { JsonLines, Csv };
 
-// One accepted frame as a line of the chosen format.
+// One accepted frame as a line of the chosen format. The values are in the
+// unit the line names: the temperatures of a meter showing °F converted as the
+// text table converts them (RH never), as the shortest text of that float.
 std::string frameLine(const kv::DecodedFrame& f, std::time_t when, Format format) {
     std::string s;
     const std::string time = kv::isoLocal(when);
+    float shown[5];
+    for (int q = 0; q < 5; ++q) shown[q] = static_cast<float>(kv::toShownUnits(f.q[q], q, f.unitFlag));
     if (format == Format::Csv) {
         s = time;
         for (int q = 0; q < 5; ++q) {
             s += ',';
             // An empty field where there is no number.
-            if (!(q == kv::KIR && kv::isNoKirReading(f.q[q]))) appendShortest(s, f.q[q]);
+            if (!(q == kv::KIR && kv::isNoKirReading(f.q[q]))) appendShortest(s, shown[q]);
         }
         s += ',';
         s += f.unitText;
@@ -55,7 +62,7 @@ std::string frameLine(const kv::DecodedFrame& f, std::time_t when, Format format
             s += kQuantityKeys[q];
             s += "\":";
             if (q == kv::KIR && kv::isNoKirReading(f.q[q])) s += "null";
-            else appendJsonFloat(s, f.q[q]);
+            else appendJsonFloat(s, shown[q]);
         }
         s += ",\"unit\":";
         appendJsonString(s, f.unitText);
@@ -74,16 +81,15 @@ public:
     // `count`: frames to print before stopping, 0 for no end.
     Monitor(std::string port, Format format, int count) : port_(std::move(port)), format_(format), count_(count) {
         // Never written: no run is started, so the session opens no journal.
-        session_.setJournalDir(MeterSession::journalFolder(qEnvironmentVariable("KV2047_CONFIG_DIR")));
+        session_.setJournalDir(resolveFolders().journals);
     }
 
     // Opens the port; -1 when the stream goes on, else the exit status.
     int start() {
-        session_.setDevice(1, QFile::decodeName(port_.c_str()));
+        session_.setDevice(1, fromCorePath(port_));
         session_.start(1);
         if (!session_.isPortOpen()) {
-            std::fprintf(stderr, "kv2047-tool monitor: cannot open the port: %s\n",
-                         session_.portError().toLocal8Bit().constData());
+            toolMessage("cannot open the port: %s", session_.portError().toLocal8Bit().constData());
             session_.close();
             return 1;
         }
@@ -97,13 +103,13 @@ public:
         });
         connect(&session_, &MeterSession::meterSilent, this, [this] {
             const QString err = session_.portError();
-            std::fprintf(stderr, "monitor: the meter is silent; re-opening %s%s%s\n", port_.c_str(),
-                         err.isEmpty() ? "" : ": ", err.toLocal8Bit().constData());
+            toolMessage("the meter is silent; re-opening %s%s%s", port_.c_str(), err.isEmpty() ? "" : ": ",
+                        err.toLocal8Bit().constData());
         });
         connect(&session_, &MeterSession::offlineChanged, this, [](bool offline) {
-            if (!offline) std::fprintf(stderr, "monitor: the meter is back\n");
+            if (!offline) toolMessage("the meter is back");
         });
-        std::fprintf(stderr, "monitor: waiting for the meter on %s\n", port_.c_str());
+        toolMessage("waiting for the meter on %s", port_.c_str());
         return -1;
     }
 
@@ -126,7 +132,7 @@ private:
             return true;
         const int e = errno;
         if (e != EPIPE)
-            std::fprintf(stderr, "kv2047-tool monitor: cannot write the output: %s\n", std::strerror(e));
+            toolMessage("cannot write the output: %s", std::strerror(e));
         stop(e == EPIPE ? 0 : 1);
         return false;
     }
@@ -161,7 +167,7 @@ int cmdMonitor(const QStringList& args) {
 
     // A reader that goes away is seen as a failed write (EPIPE) and ends the
     // stream as the write says, not as a signal.
-    ::signal(SIGPIPE, SIG_IGN);
+    ignoreBrokenPipe();
     static int qtArgc = 1;
     static char name[] = "kv2047-tool";
     static char* qtArgv[] = {name, nullptr};
@@ -169,7 +175,7 @@ int cmdMonitor(const QStringList& args) {
 
     Monitor monitor(port, format, count);
     if (!onStopSignals([&] { monitor.stop(0); })) {
-        std::fprintf(stderr, "kv2047-tool monitor: %s\n", std::strerror(errno));
+        toolMessage("%s", std::strerror(errno));
         return 1;
     }
     if (const int status = monitor.start(); status >= 0) return status;

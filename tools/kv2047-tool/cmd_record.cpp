@@ -21,6 +21,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "StopSignals.h"
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
@@ -29,6 +30,7 @@
 #include "core/record/RunRestore.h"
 #include "core/record/Shown.h"
 #include "core/record/TextTable.h"
+#include "session/Folders.h"
 #include "session/MeterSession.h"
 
 namespace {
@@ -44,24 +46,21 @@ const char* const kRecoverAbout =
     "journal given) as FILE.AsmDat and its text table; the journal is then marked\n"
     "finished.";
 
-std::string journalDir() {
-    const char* cfg = std::getenv("KV2047_CONFIG_DIR");
-    return kv::journalDirFor(cfg ? cfg : "");
-}
+// The desktop program's journal folder (beside $KV2047_CONFIG_DIR, else the user's state folder).
+std::string journalDir() { return corePath(resolveFolders().journals); }
 
 // An output that cannot be written, or that is an interrupted recording's
 // journal, is refused before anything is recorded: 2 after a message, else 0.
 int refuseRunOutput(const std::string& out) {
     std::string error;
     if (!kv::checkRunOutputPath(out, &error)) {
-        std::fprintf(stderr, "kv2047-tool record: the run cannot be written there: %s\n", error.c_str());
+        toolMessage("the run cannot be written there: %s", error.c_str());
         return 2;
     }
     const std::string text = kv::textFilePathFor(out);
     for (const auto& j : kv::findUnfinishedJournals(journalDir())) {
         if (kv::sameFile(j.path, out) || kv::sameFile(j.path, text)) {
-            std::fprintf(stderr, "kv2047-tool record: the output would replace the interrupted recording in %s\n",
-                         j.path.c_str());
+            toolMessage("the output would replace the interrupted recording in %s", j.path.c_str());
             return 2;
         }
     }
@@ -86,10 +85,10 @@ public:
     Recorder(std::string port, int rate, int count, std::string out)
         : port_(std::move(port)), rate_(rate), count_(count), out_(std::move(out)), tty_(::isatty(2) != 0) {
         // Unattended, a silent meter (a loose cable, a flat battery) pauses the
-        // run instead of ending it, and the journal protects the samples until
-        // the run's files are written.
-        session_.setPolicy({.silenceEndsRun = false, .journalEndsWithRun = false});
-        session_.setJournalDir(QFile::decodeName(journalDir().c_str()));
+        // run instead of ending it. The journal protects the samples until the
+        // run's files are written.
+        session_.setPolicy({.silenceEndsRun = false});
+        session_.setJournalDir(resolveFolders().journals);
     }
 
     // Opens the capture and the port; 0, or the exit status after a message.
@@ -97,23 +96,19 @@ public:
         if (capturePath) {
             QString error;
             capturePath_ = capturePath;
-            if (!session_.startCapture(QFile::decodeName(capturePath), &error)) {
-                std::fprintf(stderr, "kv2047-tool record: cannot write the capture: %s\n",
-                             error.toLocal8Bit().constData());
+            if (!session_.startCapture(fromCorePath(capturePath), &error)) {
+                toolMessage("cannot write the capture: %s", error.toLocal8Bit().constData());
                 return 1;
             }
         }
         if (const auto left = session_.interruptedRuns(); !left.empty())
-            std::fprintf(stderr,
-                         "kv2047-tool record: an interrupted recording is kept in %s; "
-                         "`kv2047-tool recover -o FILE.AsmDat` writes it out\n",
-                         left.front().path.c_str());
+            toolMessage("an interrupted recording is kept in %s; `kv2047-tool recover -o FILE.AsmDat` writes it out",
+                        left.front().path.c_str());
 
-        session_.setDevice(1, QFile::decodeName(port_.c_str()));
+        session_.setDevice(1, fromCorePath(port_));
         session_.start(1);
         if (!session_.isPortOpen()) {
-            std::fprintf(stderr, "kv2047-tool record: cannot open the port: %s\n",
-                         session_.portError().toLocal8Bit().constData());
+            toolMessage("cannot open the port: %s", session_.portError().toLocal8Bit().constData());
             return 1;
         }
         session_.run(rate_, count_);
@@ -129,18 +124,17 @@ public:
         connect(&session_, &MeterSession::meterSilent, this, [this] {
             endProgressLine();
             const QString err = session_.portError();
-            std::fprintf(stderr, "record: the meter is silent; re-opening %s%s%s\n", port_.c_str(),
-                         err.isEmpty() ? "" : ": ", err.toLocal8Bit().constData());
+            toolMessage("the meter is silent; re-opening %s%s%s", port_.c_str(), err.isEmpty() ? "" : ": ",
+                        err.toLocal8Bit().constData());
         });
         connect(&session_, &MeterSession::journalError, this, [this](const QString& why) {
             if (journalWarned_) return;
             journalWarned_ = true;
             endProgressLine();
-            std::fprintf(stderr, "kv2047-tool record: the run journal cannot be written (%s); recording on\n",
-                         why.toLocal8Bit().constData());
+            toolMessage("the run journal cannot be written (%s); recording on", why.toLocal8Bit().constData());
         });
         connect(&session_, &MeterSession::captureFailed, this, [this] { reportCapture(); });
-        std::fprintf(stderr, "record: waiting for the meter on %s\n", port_.c_str());
+        toolMessage("waiting for the meter on %s", port_.c_str());
         return 0;
     }
 
@@ -152,25 +146,24 @@ public:
         endProgressLine();
         const kv::Model& m = session_.model();
         const int n = m.run.n;
-        if (why) std::fprintf(stderr, "record: %s after %d sample(s)\n", why, n);
+        if (why) toolMessage("%s after %d sample(s)", why, n);
         int status = 0;
         if (n == 0) {
-            std::fprintf(stderr, "kv2047-tool record: no sample was recorded; nothing written\n");
+            toolMessage("no sample was recorded; nothing written");
             session_.finishJournal();
             status = 1;
         } else {
             std::string error;
             if (kv::writeRunFiles(out_, *m.doc, m.run, true, &error)) {
                 session_.finishJournal();
-                std::fprintf(stderr, "record: wrote %d sample(s) to %s and %s\n", n, out_.c_str(),
-                             kv::textFilePathFor(out_).c_str());
+                toolMessage("wrote %d sample(s) to %s and %s", n, out_.c_str(), kv::textFilePathFor(out_).c_str());
             } else {
-                std::fprintf(stderr, "kv2047-tool record: cannot save the run: %s\n", error.c_str());
+                toolMessage("cannot save the run: %s", error.c_str());
+                // The journal stays unfinished: it is what gets the samples back.
                 if (session_.journal().isOpen())
-                    std::fprintf(stderr,
-                                 "kv2047-tool record: the samples are kept in %s; "
-                                 "`kv2047-tool recover -o FILE.AsmDat` writes them out\n",
-                                 session_.journal().path().c_str());
+                    toolMessage("the samples are kept in %s; `kv2047-tool recover --journal %s -o FILE.AsmDat` writes "
+                                "them out",
+                                session_.journal().path().c_str(), session_.journal().path().c_str());
                 status = 1;
             }
         }
@@ -189,8 +182,8 @@ private:
         const int n = m.run.n;
         const long elapsed = std::max<long>(0, static_cast<long>(std::time(nullptr) - m.run.runStartTime));
         char head[96];
-        std::snprintf(head, sizeof head, "record: %d/%d samples  %02ld:%02ld:%02ld", n, count_, elapsed / 3600,
-                      elapsed / 60 % 60, elapsed % 60);
+        std::snprintf(head, sizeof head, "%s: %d/%d samples  %02ld:%02ld:%02ld", messageSource().c_str(), n, count_,
+                      elapsed / 3600, elapsed / 60 % 60, elapsed % 60);
         std::string line = head;
         if (n > 0) {
             for (int q = 0; q < kv::kQuantities; ++q) {
@@ -213,8 +206,7 @@ private:
         if (captureWarned_) return;
         captureWarned_ = true;
         endProgressLine();
-        std::fprintf(stderr, "kv2047-tool record: the capture %s could not be completely written; it ends there\n",
-                     capturePath_.c_str());
+        toolMessage("the capture %s could not be completely written; it ends there", capturePath_.c_str());
     }
 
     void endProgressLine() {
@@ -256,11 +248,11 @@ int cmdRecord(const QStringList& args) {
         return cli.refuse("the capture '" + captureArg + "' would be one of the run's files");
     int rate = 0, count = 0;
     if (!CommandLine::parseInt(cli.value(rateOpt), 1, 3600, rate)) {
-        std::fprintf(stderr, "kv2047-tool record: --rate must be a whole number of seconds from 1 to 3600\n");
+        toolMessage("--rate must be a whole number of seconds from 1 to 3600");
         return 2;
     }
     if (!CommandLine::parseInt(cli.value(countOpt), 1, 10000, count)) {
-        std::fprintf(stderr, "kv2047-tool record: --count must be a whole number from 1 to 10000\n");
+        toolMessage("--count must be a whole number from 1 to 10000");
         return 2;
     }
     const char* port = portArg.c_str();
@@ -275,7 +267,7 @@ int cmdRecord(const QStringList& args) {
 
     Recorder rec(port, rate, count, out);
     if (!onStopSignals([&] { rec.finish("stopped"); })) {
-        std::fprintf(stderr, "kv2047-tool record: %s\n", std::strerror(errno));
+        toolMessage("%s", std::strerror(errno));
         return 1;
     }
 
@@ -304,7 +296,7 @@ int cmdRecover(const QStringList& args) {
     } else {
         const auto found = kv::findUnfinishedJournals(journalDir());
         if (found.empty()) {
-            std::fprintf(stderr, "kv2047-tool recover: no interrupted recording in %s\n", journalDir().c_str());
+            toolMessage("no interrupted recording in %s", journalDir().c_str());
             return 1;
         }
         path = found.front().path;
@@ -319,17 +311,19 @@ int cmdRecover(const QStringList& args) {
     kv::JournalContents j;
     std::string error;
     if (!holder.adopt(path, &j) && !kv::readJournal(path, j, &error)) {
-        std::fprintf(stderr, "kv2047-tool recover: %s: %s\n", path.c_str(),
-                     error.empty() ? holder.error().c_str() : error.c_str());
+        // The reader's own texts name the journal when the file itself failed.
+        const std::string why = error.empty() ? holder.error() : error;
+        if (why.rfind(path, 0) == 0) toolMessage("%s", why.c_str());
+        else toolMessage("%s: %s", path.c_str(), why.c_str());
         return 1;
     }
     auto m = std::make_unique<kv::Model>();
     kv::restoreJournal(j, *m);
     if (!kv::writeRunFiles(out, *m->doc, m->run, true, &error)) {
-        std::fprintf(stderr, "kv2047-tool recover: cannot write the run: %s\n", error.c_str());
+        toolMessage("cannot write the run: %s", error.c_str());
         return 1;
     }
     holder.finish();
-    std::fprintf(stderr, "recover: wrote %d sample(s) from %s to %s\n", m->run.n, path.c_str(), out);
+    toolMessage("wrote %d sample(s) from %s to %s", m->run.n, path.c_str(), out);
     return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "ToolRead.h"
 #include "core/io/AtomicFile.h"
 #include "core/graph/ReportLayout.h"
@@ -25,7 +26,7 @@ bool parseShown(const char* list, bool shown[kv::kQuantities]) {
     for (int q = 0; q < kv::kQuantities; ++q) shown[q] = false;
     std::string s(list);
     if (s.empty()) {
-        std::fprintf(stderr, "kv2047-tool: report: --show needs quantities (AIR, WB, DP, K/IR, RH)\n");
+        toolMessage("--show needs quantities (AIR, WB, DP, K/IR, RH)");
         return false;
     }
     std::size_t pos = 0;
@@ -36,8 +37,7 @@ bool parseShown(const char* list, bool shown[kv::kQuantities]) {
         for (int q = 0; q < kv::kQuantities; ++q)
             if (QByteArray(name.c_str()).compare(kv::kQuantityNames[q], Qt::CaseInsensitive) == 0) found = q;
         if (found < 0) {
-            std::fprintf(stderr, "kv2047-tool: report: unknown quantity '%s' (use AIR, WB, DP, K/IR, RH)\n",
-                         name.c_str());
+            toolMessage("unknown quantity '%s' (use AIR, WB, DP, K/IR, RH)", name.c_str());
             return false;
         }
         shown[found] = true;
@@ -87,7 +87,7 @@ int cmdReport(const QStringList& args) {
     auto rec = kv::makeRunRecord();
     if (const int status = readForTool(file, *rec)) return status;
     if (rec->run.count <= 0) {
-        std::fprintf(stderr, "kv2047-tool: %s: the run has no samples; there is nothing to report\n", file);
+        toolMessage("%s: the run has no samples; there is nothing to report", file);
         return 2;
     }
 
@@ -105,17 +105,17 @@ int cmdReport(const QStringList& args) {
     // cannot take it is reported before the drawing.
     kv::AtomicFile reportFile(outPath);
     if (!reportFile.open()) {
-        std::fprintf(stderr, "kv2047-tool: %s\n", reportFile.error().c_str());
+        toolMessage("%s", reportFile.error().c_str());
         return 1;
     }
     QString error;
     const QByteArray bytes = renderReport(data, reportFormatFor(QString::fromLocal8Bit(outPath)), paper, &error);
     if (bytes.isEmpty()) {
-        std::fprintf(stderr, "kv2047-tool: %s: %s\n", outPath, qPrintable(error));
+        toolMessage("%s: %s", outPath, qPrintable(error));
         return 1;
     }
     if (!reportFile.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !reportFile.commit()) {
-        std::fprintf(stderr, "kv2047-tool: %s\n", reportFile.error().c_str());
+        toolMessage("%s", reportFile.error().c_str());
         return 1;
     }
     return 0;

@@ -7,6 +7,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "ToolRead.h"
 #include "core/record/DataFile.h"
 #include "core/record/RunStats.h"
@@ -53,8 +54,8 @@ int cmdStats(const QStringList& args) {
     const int first = from.value_or(1), last = to.value_or(run.count);
     if ((from || to) && (first < 1 || last > run.count || first > last)) {
         const std::string has = run.count ? "samples 1 to " + std::to_string(run.count) : std::string("no samples");
-        std::fprintf(stderr, "kv2047-tool stats: %s: samples %d to %d are not a span of the run, which has %s\n",
-                     file.c_str(), first, last, has.c_str());
+        toolMessage("%s: samples %d to %d are not a span of the run, which has %s", file.c_str(), first, last,
+                    has.c_str());
         return 2;
     }
 

@@ -1,14 +1,14 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <QtGlobal>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Messages.h"
+#include "StopSignals.h"
+#include "core/io/AtomicFile.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ std::string commandTable() {
 // scripts and cron jobs. Every command checks what it needs and says in its
 // own words what failed; only Qt's reports of real failures still pass.
 void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "kv2047-tool: %s\n", qPrintable(text));
+    if (type == QtCriticalMsg || type == QtFatalMsg) toolMessage("%s", qPrintable(text));
 }
 
 }  // namespace
@@ -53,23 +53,16 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
     // A file-size limit is a write that fails and is reported, never a kill.
-    ::signal(SIGXFSZ, SIG_IGN);
-    // A standard stream the caller closed would be taken by the next file
-    // opened (a data file, the journal, the serial port) and written into. Its
-    // place is held by /dev/null opened the other way, so using it still fails.
-    for (int fd = 0; fd <= 2; ++fd)
-        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
-            if (const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC); held > 2)
-                ::close(held);
+    kv::ignoreFileSizeSignal();
+    prepareStandardStreams();
+    // The command is the first argument; from here on every message names it.
+    if (argc > 1)
+        for (const auto& c : kCommands)
+            if (std::strcmp(argv[1], c.name) == 0) setMessageCommand(c.name);
     QStringList args;
-    for (int i = 0; i < argc; ++i) {
-        args << QString::fromLocal8Bit(argv[i]);
-        // Qt holds arguments as text: bytes that are not (a file name in another
-        // encoding) would come back changed and name another file.
-        if (args.back().toLocal8Bit() != argv[i]) {
-            std::fprintf(stderr, "kv2047-tool: argument %d is not valid UTF-8; rename the file\n", i);
-            return 2;
-        }
+    if (const int bad = readArguments(argc, argv, &args); bad >= 0) {
+        toolMessage("argument %d is not valid UTF-8; rename the file", bad);
+        return 2;
     }
 
     const std::string table = commandTable();

@@ -1,8 +1,5 @@
 #include "core/config/ProfileFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +9,8 @@
 #include <string_view>
 
 #include "core/io/AtomicFile.h"
+#include "core/io/ReadFile.h"
+#include "core/platform/System.h"
 
 namespace kv {
 
@@ -56,7 +55,6 @@ bool keyValue(std::string_view line, std::string_view* key, std::string_view* va
     return true;
 }
 
-long long nanoseconds(const struct timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -73,29 +71,15 @@ std::string_view lineAt(const std::string& text, std::size_t pos, std::size_t* n
     return line;
 }
 
-// The whole file; false when it is there but cannot be read.
+// Far more than any configuration holds; what is larger is no configuration.
+constexpr std::size_t kMaxFileBytes = 128u << 20;
+
+// The whole file; false when it is there but cannot be read: no regular file
+// (a link to /dev/zero, a pipe, which would never end or never begin), or
+// larger than any configuration.
 bool readWhole(const std::string& path, std::string* bytes) {
-    bytes->clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
-    struct stat st {};
-    std::size_t got = 0;
-    bytes->resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 4096);
-    for (;;) {
-        if (got == bytes->size()) bytes->resize(bytes->size() * 2);   // it grew while we read
-        const ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            bytes->clear();
-            return false;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes->resize(got);
-    return true;
+    if (readRegularFile(path, kMaxFileBytes, bytes, nullptr)) return true;
+    return errno == ENOENT || errno == ENOTDIR;
 }
 
 }  // namespace
@@ -104,14 +88,14 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
 
 ProfileFile::Stamp ProfileFile::stampOf(const std::string& path) {
     Stamp s;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return s;
+    sys::FileStamp st;
+    if (!sys::fileStamp(path, &st)) return s;
     s.exists = true;
-    s.dev = st.st_dev;
-    s.ino = st.st_ino;
-    s.size = st.st_size;
-    s.mtimeNs = nanoseconds(st.st_mtim);
-    s.ctimeNs = nanoseconds(st.st_ctim);
+    s.dev = st.device;
+    s.ino = st.inode;
+    s.size = st.size;
+    s.mtimeNs = st.modifiedNs;
+    s.ctimeNs = st.changedNs;
     return s;
 }
 

@@ -7,9 +7,9 @@
 // it changed on the disk (another program, an editor), so a program reading
 // dozens of settings from a large file reads it once. Written through the
 // safe writer.
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <unordered_map>
 #include <vector>
 
@@ -42,10 +42,8 @@ private:
     // What identifies the file's version on the disk.
     struct Stamp {
         bool exists = false;
-        dev_t dev = 0;
-        ino_t ino = 0;
-        off_t size = 0;
-        long long mtimeNs = 0, ctimeNs = 0;
+        uint64_t dev = 0, ino = 0, size = 0;
+        int64_t mtimeNs = 0, ctimeNs = 0;
         bool operator==(const Stamp&) const = default;
     };
     static Stamp stampOf(const std::string& path);

@@ -7,6 +7,7 @@
 
 #include "core/Model.h"
 #include "core/link/LinkEngine.h"
+#include "core/platform/System.h"
 
 namespace kv {
 
@@ -18,7 +19,7 @@ std::string envOrEmpty(const EnvLookup& env, const char* name) {
 }
 
 bool ensureParentDir(const std::string& filePath) {
-    const std::filesystem::path dir = std::filesystem::path(filePath).parent_path();
+    const std::filesystem::path dir = sys::fsPath(filePath).parent_path();
     if (dir.empty()) return true;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -49,7 +50,10 @@ std::string resolveConfigDir(const std::string& cliDir, const EnvLookup& env) {
     if (!cliDir.empty()) return cliDir;
     if (std::string d = envOrEmpty(env, "KV2047_CONFIG_DIR"); !d.empty()) return d;
     if (std::string d = envOrEmpty(env, "XDG_CONFIG_HOME"); !d.empty()) return d;
-    if (std::string home = envOrEmpty(env, "HOME"); !home.empty()) {
+    std::string home = envOrEmpty(env, "HOME");
+    // Without HOME (a cron job, a service) the account's home folder.
+    if (home.empty()) home = sys::homeFolder();
+    if (!home.empty()) {
         while (home.size() > 1 && home.back() == '/') home.pop_back();
         return (home == "/" ? std::string() : home) + "/.config";
     }
@@ -86,7 +90,7 @@ int readSampleCount(const ProfileFile& f) {
     return clampCount(f.readInt("SampdataInfo", "Sampdata", kDefaultCount));
 }
 
-std::string defaultDeviceFor(int portNumber) { return "/dev/ttyUSB" + std::to_string(portNumber - 1); }
+std::string defaultDeviceFor(int portNumber) { return sys::defaultSerialDevice(portNumber); }
 
 std::string readDeviceFor(const ProfileFile& f, int portNumber) {
     const std::string key = "COM" + std::to_string(portNumber);

@@ -16,8 +16,8 @@ inline constexpr const char* kConfigFileName = "KV2047config.ini";
 using EnvLookup = std::function<const char*(const char*)>;
 
 // The configuration directory: --config-dir, else $KV2047_CONFIG_DIR, else
-// $XDG_CONFIG_HOME, else $HOME/.config (the current directory when even HOME is
-// missing). Empty variables count as unset.
+// $XDG_CONFIG_HOME, else $HOME/.config (without HOME, the account's home folder;
+// the current directory only when there is none). Empty variables count as unset.
 std::string resolveConfigDir(const std::string& cliDir);
 std::string resolveConfigDir(const std::string& cliDir, const EnvLookup& env);
 
@@ -48,7 +48,8 @@ bool isAllowedOffset(int offset);
 int readSampleRate(const ProfileFile& f);
 int readSampleCount(const ProfileFile& f);
 
-// Device path of COMn: section "COMDevices", key "COMn", default /dev/ttyUSB<n-1>.
+// Device path of COMn: section "COMDevices", key "COMn", default /dev/ttyUSB<n-1>
+// (the port COMn itself on Windows).
 std::string defaultDeviceFor(int portNumber);
 std::string readDeviceFor(const ProfileFile& f, int portNumber);
 

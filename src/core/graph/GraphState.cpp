@@ -130,7 +130,7 @@ struct LevelMap {
 // Applies levels 0..count-1 to a block of positions, in order. Each element
 // goes through exactly the operations it would level by level, so the result
 // is the same as building every level's table in turn.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && defined(__ELF__) && (defined(__GNUC__) || defined(__clang__))
 #define KV_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #else
 #define KV_WIDE_VECTORS

@@ -7,9 +7,16 @@
 //
 // A symbolic link at the target is followed and its target replaced, link by
 // link, except a link that the kernel's protected-symlinks rule would not let
-// us follow: one in a sticky, world-writable folder (such as /tmp) owned by
-// neither us nor the folder's owner. Another user could aim it at any file we
-// can write, so it is refused.
+// us follow: one in a sticky, world-writable folder (such as /tmp), or in a
+// folder below one, owned by neither us nor that folder's owner. Another user
+// could aim it at any file or folder we can write, so it is refused, at the
+// file's name and at every folder on the way. Another user's file in a sticky
+// folder is refused as well: the sticky bit does not let us replace it.
+//
+// The system calls are in AtomicFilePosix.cpp and AtomicFileWin.cpp. On
+// Windows the temporary is flushed with FlushFileBuffers and moved over the
+// target with MOVEFILE_WRITE_THROUGH (ReplaceFileW keeps a pair's older file),
+// and names Windows refuses or would change are refused (WindowsNames.h).
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -25,6 +32,12 @@ void ignoreFileSizeSignal();
 // or, when neither is there yet, the same name in the same folder: an output
 // that is an input must not replace it.
 bool sameFile(const std::string& a, const std::string& b);
+
+// Opens `path` for appending, creating it when missing: captures and logs. The
+// writer's rules hold (no refused link at the name or on the way, no other
+// user's file in a sticky folder); a device or a pipe at the name is written
+// too, but opening never waits for a pipe's reader. -1 with the reason.
+int openForAppend(const std::string& path, std::string* reason);
 
 class AtomicFile {
 public:

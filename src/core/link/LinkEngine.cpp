@@ -3,16 +3,11 @@
 #include <algorithm>
 
 #include "core/link/CommandPacket.h"
+#include "core/record/LocalTime.h"
 
 namespace kv {
 
-std::string formatLocalTime(std::time_t t, const char* pattern) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[128];
-    const std::size_t len = std::strftime(buf, sizeof buf, pattern, &tm);
-    return std::string(buf, len);
-}
+std::string formatLocalTime(std::time_t t, const char* pattern) { return formatLocal(t, pattern); }
 
 namespace {
 
@@ -127,7 +122,11 @@ void stopRun(Model& m) {
 }
 
 bool sampleTick(Model& m) {
-    if (!(m.run.newSample && m.link.runInProgress)) return false;
+    // Nothing is committed while the run waits for its first frame: a frame
+    // from before Run (the meter may have fallen silent since) is no sample of
+    // it, and no start time exists yet.
+    const bool waitsForFirstFrame = m.link.startPending && m.link.stopped;
+    if (!(m.run.newSample && m.link.runInProgress) || waitsForFirstFrame) return false;
     m.bar.startTime = formatLocalTime(m.run.runStartTime, "%d/%m/%y %H:%M:%S");
     if (m.run.n < kMaxSamples - 1) ++m.run.n;
     m.bar.dataNo = std::to_string(m.run.n);

@@ -68,7 +68,7 @@ void changePort(Model& m, PortIO& port, int portNumber);
 // Sets the link flags to their start-up values for the configured port.
 void initLinkAtStartup(Model& m);
 
-// Formats local time with a strftime pattern.
+// Formats local time with a strftime pattern: kv::formatLocal under its older name.
 std::string formatLocalTime(std::time_t t, const char* pattern);
 
 }  // namespace kv

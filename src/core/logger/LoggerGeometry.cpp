@@ -13,7 +13,7 @@ namespace {
 
 // Where the processor has them, the table loops also run on wide vectors,
 // with the rounding instruction for the integer part.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && defined(__ELF__) && (defined(__GNUC__) || defined(__clang__))
 #define KV_LOGGER_WIDE __attribute__((target_clones("avx2", "default")))
 #else
 #define KV_LOGGER_WIDE

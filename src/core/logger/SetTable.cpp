@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/record/LocalTime.h"
+#include "core/record/TextTable.h"
 
 namespace kv::logger {
 
@@ -32,9 +33,7 @@ ListRow SetTable::listRow(int row) const {
             std::to_string(s.count)};
 }
 
-std::time_t loggedStart(const LoggedRun& run) {
-    return makeLocal({run.year, run.month, run.day, run.hour, run.minute, run.second});
-}
+std::time_t loggedStart(const LoggedRun& run) { return sampleTime(run, 0); }
 
 void showSet(const LoggerSet& set, ShownRun& shown) {
     LoggedRun& r = shown.run;

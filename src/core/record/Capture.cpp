@@ -1,5 +1,7 @@
 #include "core/record/Capture.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -34,10 +36,17 @@ CaptureFile::~CaptureFile() {
 
 bool CaptureFile::open(const std::string& path, std::string* error) {
     if (f_) std::fclose(f_);
-    ignoreFileSizeSignal();
-    f_ = std::fopen(path.c_str(), "ae");
+    f_ = nullptr;
+    // Through the writer's link rules: never appended through another user's
+    // link in a shared folder, at the name or on the way.
+    std::string why;
+    const int fd = openForAppend(path, &why);
+    if (fd >= 0 && !(f_ = ::fdopen(fd, "a"))) {
+        why = std::strerror(errno);
+        ::close(fd);
+    }
     if (!f_) {
-        if (error) *error = path + ": " + std::strerror(errno);
+        if (error) *error = path + ": " + why;
         return false;
     }
     start_ = std::chrono::steady_clock::now();

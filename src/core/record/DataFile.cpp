@@ -1,5 +1,7 @@
 #include "core/record/DataFile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -7,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/io/ReadFile.h"
 #include "core/record/LocalTime.h"
 
 namespace kv {
@@ -151,9 +154,26 @@ ReadResult checkStart(const LoggedRun& r) {
     return {ReadError::BadStart, buf};
 }
 
+std::string startNote(const LoggedRun& run) {
+    const LocalInstant start = resolveLocal({run.year, run.month, run.day, run.hour, run.minute, run.second});
+    if (!start.ambiguous) return {};
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", run.year, run.month, run.day, run.hour, run.minute,
+                  run.second);
+    return std::string("Its start ") + buf +
+           " falls in the hour repeated when the clocks went back; it is read as the earlier one, " +
+           isoLocal(start.t) + ".";
+}
+
 ReadResult readDataFile(const std::string& path, RunRecord& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return {ReadError::Io, "The file cannot be opened: " + std::string(std::strerror(errno)) + "."};
+    // A pipe with nobody writing reads as empty instead of waiting for ever.
+    const int fd = openForReading(path);
+    std::FILE* f = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (!f) {
+        const int err = errno;
+        if (fd >= 0) ::close(fd);
+        return {ReadError::Io, "The file cannot be opened: " + std::string(std::strerror(err)) + "."};
+    }
     std::string buf;
     std::size_t got = 0;
     bool readError = false;
@@ -191,6 +211,7 @@ void snapshotLiveRun(const SampleStore& doc, const RunState& run, RunRecord& out
     r.hour = f.hour;
     r.minute = f.minute;
     r.second = f.second;
+    r.startInstant = run.runStartTime;
     r.interval = run.intervalMs / 1000;
     r.unitText = run.unitText;
     out.yGain = run.yGain;

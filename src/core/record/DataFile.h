@@ -56,6 +56,9 @@ ReadResult parseDataFile(const uint8_t* data, std::size_t size, RunRecord& out);
 // the hour skipped when the clocks go forward is kept: every reader moves it
 // on by that hour alike.
 ReadResult checkStart(const LoggedRun& run);
+// What a reader says of a stored start in the hour repeated when the clocks go
+// back (which of the two it took); empty for any other start.
+std::string startNote(const LoggedRun& run);
 // Reads the file (opened for reading only), decodes it and checks its start.
 ReadResult readDataFile(const std::string& path, RunRecord& out);
 

@@ -1,9 +1,6 @@
 #include "core/record/RunJournal.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <unistd.h>   // read, write, close (io.h's on Windows)
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +11,9 @@
 
 #include "core/Model.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/ReadFile.h"
+#include "core/platform/System.h"
+#include "core/record/LocalTime.h"
 
 namespace kv {
 
@@ -21,45 +21,28 @@ namespace {
 
 std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// The folder entry of a new or renamed file survives a power cut only once
-// the folder itself is flushed.
-void syncDir(const std::string& dir) {
-    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 bool isJournalName(const std::filesystem::path& p) {
-    const std::string name = p.filename().string();
+    const std::string name = sys::utf8Of(p.filename());
     return name.size() > std::strlen(kJournalSuffix) && name[0] != '.' && p.extension() == kJournalSuffix;
 }
 
 // Opens a journal for reading and takes its lock without waiting. -1 when it
-// cannot be opened or a running program holds it.
+// cannot be opened, is no regular file (a pipe named *.kvj would stall the
+// start of a run) or a running program holds it.
 int openUnheld(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(path, nullptr);
     if (fd < 0) return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (!sys::tryLockFile(fd)) {
         ::close(fd);
         return -1;
     }
     return fd;
 }
 
-bool readFd(int fd, std::string& out) {
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(buf, static_cast<std::size_t>(n));
-        // More than a full run's journal cannot be ours.
-        if (out.size() > kJournalHeaderBytes + kJournalRecordBytes * (kMaxSamples + 2)) return true;
-    }
-}
+// More than a full run's journal cannot be ours: reading stops there.
+constexpr std::size_t kMaxJournalBytes = kJournalHeaderBytes + kJournalRecordBytes * (kMaxSamples + 2);
+
+bool readFd(int fd, std::string& out) { return readBounded(fd, kMaxJournalBytes, &out); }
 
 bool writeFd(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -72,20 +55,15 @@ bool writeFd(int fd, const std::string& bytes) {
     return true;
 }
 
-std::string stampForName(std::time_t t) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &tm);
-    return buf;
-}
+std::string stampForName(std::time_t t) { return formatLocal(t, "%Y%m%d-%H%M%S"); }
 
 }  // namespace
 
 bool readJournal(const std::string& path, JournalContents& out, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string why;
+    const int fd = openRegularFile(path, &why);
     if (fd < 0) {
-        if (error) *error = errnoText(path);
+        if (error) *error = path + ": " + why;
         return false;
     }
     std::string bytes;
@@ -101,8 +79,7 @@ bool readJournal(const std::string& path, JournalContents& out, std::string* err
 std::string journalDirFor(const std::string& besideConfig) {
     if (!besideConfig.empty()) return besideConfig;
     if (const char* s = std::getenv("XDG_STATE_HOME"); s && *s) return std::string(s) + "/kv2047";
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        std::string h = home;
+    if (std::string h = sys::homeFolder(); !h.empty()) {
         while (h.size() > 1 && h.back() == '/') h.pop_back();
         return (h == "/" ? std::string() : h) + "/.local/state/kv2047";
     }
@@ -112,10 +89,10 @@ std::string journalDirFor(const std::string& besideConfig) {
 std::vector<JournalEntry> findUnfinishedJournals(const std::string& dir) {
     std::vector<JournalEntry> found;
     std::error_code ec;
-    std::filesystem::directory_iterator it(dir, ec), end;
+    std::filesystem::directory_iterator it(sys::fsPath(dir), ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         if (!isJournalName(it->path()) || !it->is_regular_file(ec)) continue;
-        const std::string path = it->path().string();
+        const std::string path = sys::utf8Of(it->path());
         const int fd = openUnheld(path);
         if (fd < 0) continue;
         std::string bytes;
@@ -123,7 +100,7 @@ std::vector<JournalEntry> findUnfinishedJournals(const std::string& dir) {
         const bool good = readFd(fd, bytes) &&
                           parseJournal(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), j, nullptr);
         // A run killed before its first sample left nothing to recover.
-        if (good && !j.finished && j.count == 0) ::unlink(path.c_str());
+        if (good && !j.finished && j.count == 0) sys::removeFile(path);
         ::close(fd);
         if (!good || j.finished || j.count == 0) continue;
         found.push_back({path, j.header, j.count});
@@ -137,13 +114,13 @@ std::vector<JournalEntry> findUnfinishedJournals(const std::string& dir) {
 
 std::string setJournalAside(const std::string& path, std::string* error) {
     std::string target = path + kJournalAsideSuffix;
-    for (int k = 1; k < 1000 && ::access(target.c_str(), F_OK) == 0; ++k)
+    for (int k = 1; k < 1000 && sys::exists(target); ++k)
         target = path + "." + std::to_string(k) + kJournalAsideSuffix;
-    if (::rename(path.c_str(), target.c_str()) != 0) {
+    if (!sys::renameFile(path, target)) {
         if (error) *error = errnoText(path);
         return {};
     }
-    syncDir(std::filesystem::path(path).parent_path().string());
+    sys::syncFolder(sys::utf8Of(sys::fsPath(path).parent_path()));
     return target;
 }
 
@@ -158,11 +135,11 @@ void RunJournal::close() {
 }
 
 bool RunJournal::writeAll(const std::string& bytes) {
-    if (!writeFd(fd_, bytes) || ::fsync(fd_) != 0) {
+    if (!writeFd(fd_, bytes) || !sys::syncFile(fd_)) {
         error_ = errnoText(path_);
         // Cut what part of the bytes got in (a full disk takes some): a torn
         // record would hide every record and the finish marker after it.
-        if (::ftruncate(fd_, goodBytes_) == 0) ::lseek(fd_, goodBytes_, SEEK_SET);
+        sys::truncateFile(fd_, goodBytes_);
         return false;
     }
     goodBytes_ += static_cast<off_t>(bytes.size());
@@ -174,20 +151,20 @@ bool RunJournal::begin(const Model& m) {
     finish();
     error_.clear();
     std::error_code ec;
-    std::filesystem::create_directories(dir_, ec);
+    std::filesystem::create_directories(sys::fsPath(dir_), ec);
 
     // Journals finished earlier are no longer needed; running programs hold theirs.
-    std::filesystem::directory_iterator it(dir_, ec), end;
+    std::filesystem::directory_iterator it(sys::fsPath(dir_), ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         if (!isJournalName(it->path())) continue;
-        const std::string p = it->path().string();
+        const std::string p = sys::utf8Of(it->path());
         const int fd = openUnheld(p);
         if (fd < 0) continue;
         std::string bytes;
         JournalContents j;
         if (readFd(fd, bytes) &&
             parseJournal(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), j, nullptr) && j.finished)
-            ::unlink(p.c_str());
+            sys::removeFile(p);
         ::close(fd);
     }
 
@@ -199,39 +176,37 @@ bool RunJournal::begin(const Model& m) {
     h.unitText = m.run.unitFlag ? 'F' : 'C';
     h.yGain = m.run.yGain;
     h.yOffset = m.run.yOffset;
-    h.pid = static_cast<int32_t>(::getpid());
+    h.pid = static_cast<int32_t>(sys::processId());
 
     // Written and locked under a hidden name first, so no other program ever
     // sees it without a header or without its lock.
-    const std::string base = (std::filesystem::path(dir_) / ("run-" + stampForName(m.run.runStartTime) + "-" +
-                                                             std::to_string(::getpid())))
-                                 .string();
-    std::string tmp = (std::filesystem::path(dir_) / ".journal-XXXXXX").string();
-    const int fd = ::mkstemp(tmp.data());
+    const std::string base = sys::utf8Of(sys::fsPath(dir_) / sys::fsPath("run-" + stampForName(m.run.runStartTime) +
+                                                                          "-" + std::to_string(sys::processId())));
+    std::string tmp;
+    const int fd = sys::createUnique(dir_, ".journal-", &tmp);
     if (fd < 0) {
         error_ = errnoText(dir_);
         return false;
     }
-    ::fchmod(fd, 0644);
-    ::flock(fd, LOCK_EX);
+    sys::lockFile(fd);
     fd_ = fd;
     path_ = tmp;
     goodBytes_ = 0;
     if (!writeAll(encodeJournalHeader(h))) {
-        ::unlink(tmp.c_str());
+        sys::removeFile(tmp);
         close();
         return false;
     }
     std::string target = base + kJournalSuffix;
-    for (int k = 1; k < 1000 && ::access(target.c_str(), F_OK) == 0; ++k)
+    for (int k = 1; k < 1000 && sys::exists(target); ++k)
         target = base + "-" + std::to_string(k) + kJournalSuffix;
-    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+    if (!sys::renameFile(tmp, target)) {
         error_ = errnoText(target);
-        ::unlink(tmp.c_str());
+        sys::removeFile(tmp);
         close();
         return false;
     }
-    syncDir(dir_);
+    sys::syncFolder(dir_);
     path_ = target;
     next_ = 0;
     return true;
@@ -259,24 +234,21 @@ bool RunJournal::finish() {
     // A journal that cannot be marked finished (its disk still full) would be
     // offered next time as an interrupted run, holding a stale part of a run
     // that ended or was saved: it goes instead.
-    if (!ok) ::unlink(path_.c_str());
+    if (!ok) sys::removeFile(path_);
     close();
     return ok;
-}
-
-void RunJournal::follow(const Model& m) {
-    if (fd_ >= 0 && !adopted_ && !m.link.runInProgress) finish();
 }
 
 bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
     finish();
     error_.clear();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    std::string why;
+    const int fd = openRegularFile(path, &why, OpenFor::Appending);
     if (fd < 0) {
-        error_ = errnoText(path);
+        error_ = path + ": " + why;
         return false;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (!sys::tryLockFile(fd)) {
         error_ = path + ": in use by another program";
         ::close(fd);
         return false;
@@ -288,7 +260,7 @@ bool RunJournal::adopt(const std::string& path, JournalContents* contents) {
         return false;
     }
     // Cut a torn tail so the finish marker follows the last good record.
-    if (::ftruncate(fd, static_cast<off_t>(kJournalHeaderBytes + kJournalRecordBytes * j.count)) != 0) {
+    if (!sys::truncateFile(fd, static_cast<int64_t>(kJournalHeaderBytes + kJournalRecordBytes * j.count))) {
         error_ = errnoText(path);
         ::close(fd);
         return false;

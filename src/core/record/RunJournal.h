@@ -1,9 +1,11 @@
 #pragma once
 // The run journal: while a run records, every committed sample is appended to
 // a small file and pushed to the disk, so that a crash, a kill or a power cut
-// loses at most the sample being taken. A run that ends or is saved marks its
-// journal finished; on the next start an unfinished one can be recovered into
-// the live series or set aside. The file's layout is in JournalFormat.h.
+// loses at most the sample being taken. A journal is marked finished only once
+// its run's files are written, or the user chose not to keep the run (a new
+// run, closing without saving): a run that ended but could not be saved stays
+// recoverable. On the next start an unfinished one can be recovered into the
+// live series or set aside. The file's layout is in JournalFormat.h.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -35,7 +37,7 @@ bool readJournal(const std::string& path, JournalContents& out, std::string* err
 
 // The journal folder: `besideConfig` when the configuration's folder was given
 // (--config-dir or $KV2047_CONFIG_DIR), else $XDG_STATE_HOME/kv2047, else
-// $HOME/.local/state/kv2047.
+// ~/.local/state/kv2047 (the home folder from HOME, else the account's).
 std::string journalDirFor(const std::string& besideConfig);
 
 // Unfinished journals with at least one sample that no running program holds,
@@ -67,10 +69,6 @@ public:
     // Writes the finish marker and closes; a journal that cannot take the
     // marker is removed, so it is never offered. Nothing happens when none is open.
     bool finish();
-    // Finishes the journal of the run once that run is no longer in progress
-    // (its count reached, Stop, a silent meter). A recovered journal stays
-    // until it is saved or replaced.
-    void follow(const Model& m);
     // Takes over a recovered journal: it stays unfinished (and protects the
     // recovered samples) until finish() or the next begin(). Its contents go
     // to *contents when given.

@@ -3,6 +3,8 @@
 // logged run read back from a data file. Fixed size, allocated once.
 #include <array>
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 
 namespace kv {
@@ -27,6 +29,10 @@ struct LoggedRun {
     int32_t hour = 0, minute = 0, second = 0;
     int32_t year = 0, month = 0, day = 0;
     std::string unitText = "C";
+    // The instant of the start when the run is the live one about to be saved;
+    // a file holds the local fields only (the hour repeated when the clocks go
+    // back reads twice).
+    std::optional<std::time_t> startInstant;
 };
 
 struct SampleStore {

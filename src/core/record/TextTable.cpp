@@ -29,8 +29,10 @@ void appendValueText(std::string& out, const LoggedRun& run, int i, int q) {
 }  // namespace
 
 std::time_t sampleTime(const LoggedRun& run, int i) {
-    const LocalFields f{run.year, run.month, run.day, run.hour, run.minute, run.second};
-    return makeLocal(f) + static_cast<std::time_t>(i) * run.interval;
+    const std::time_t start = run.startInstant
+                                  ? *run.startInstant
+                                  : resolveLocal({run.year, run.month, run.day, run.hour, run.minute, run.second}).t;
+    return start + static_cast<std::time_t>(i) * run.interval;
 }
 
 void exportText(const LoggedRun& run, std::string& out) {

@@ -21,7 +21,9 @@ std::string exportText(const LoggedRun& run);
 // ".AsmDat", then ".txt" (run.AsmDat -> run.txt, run.dat -> run.dat.txt).
 std::string textFilePathFor(const std::string& dataPath);
 
-// Local calendar time of sample i: the start fields plus i * interval seconds.
+// Calendar time of sample i: the start plus i * interval seconds. The start is
+// the live run's own instant, or the stored local fields resolved by the one
+// rule (the earlier reading of the hour repeated when the clocks go back).
 std::time_t sampleTime(const LoggedRun& run, int i);
 
 }  // namespace kv

@@ -74,7 +74,8 @@ ComPortDialog::ComPortDialog(int currentPort, QWidget* parent) : QDialog(parent)
 void ComPortDialog::listSerialPorts(QListWidget* list) {
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& p : ports) {
-        QString line = p.systemLocation();
+        // Windows' ports are listed by the name COMn takes ("COM3", not "\\.\COM3").
+        QString line = p.systemLocation().startsWith(QLatin1String("\\\\.\\")) ? p.portName() : p.systemLocation();
         if (!p.description().isEmpty()) line += QStringLiteral("  \u2014  ") + p.description();
         list->addItem(line);
     }

@@ -11,6 +11,7 @@
 #include <QSvgGenerator>
 
 #include "core/io/AtomicFile.h"
+#include "session/Folders.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ QByteArray encodeGraph(const GraphPicture& picture, ImageFormat format) {
 }
 
 bool writeGraphFile(const QString& path, const QByteArray& bytes, QString* error) {
-    kv::AtomicFile f(QFile::encodeName(path).toStdString());
+    kv::AtomicFile f(corePath(path));
     const bool made = !bytes.isEmpty();
     if (made && f.open() && f.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && f.commit())
         return true;

@@ -11,6 +11,7 @@
 #include "core/Model.h"
 #include "core/record/LocalTime.h"
 #include "core/record/RunFiles.h"
+#include "session/Folders.h"
 
 const char* const kSaveFilter = "DataLogger Files (*.AsmDat)";
 const char* const kOpenFilter = "DataLogger Files (*.AsmDat);;*.CH4 (*.CH4)";
@@ -50,12 +51,12 @@ QString proposedSaveName(std::time_t now) {
 
 bool saveRunTo(const QString& path, const kv::Model& model, bool withText, QString* error) {
     kv::RunFilesFailure f;
-    if (kv::writeRunFiles(QFile::encodeName(path).toStdString(), *model.doc, model.run, withText, &f)) return true;
+    if (kv::writeRunFiles(corePath(path), *model.doc, model.run, withText, &f)) return true;
     if (error) {
-        *error = failure(QFile::decodeName(f.path.c_str()), QString::fromLocal8Bit(f.reason.c_str()));
+        *error = failure(fromCorePath(f.path), QString::fromLocal8Bit(f.reason.c_str()));
         if (!f.replacedText.empty())
             *error += QString("\nOnly the text table \"%1\" was replaced.")
-                          .arg(QDir::toNativeSeparators(QFile::decodeName(f.replacedText.c_str())));
+                          .arg(QDir::toNativeSeparators(fromCorePath(f.replacedText)));
     }
     return false;
 }

@@ -83,6 +83,21 @@ TEST_F(MeterPanelTest, DoubleClickSendsBothPressesAndItsCommand) {
     }
 }
 
+// From the keyboard: Space presses a key, Shift+Space gives its second function.
+TEST_F(MeterPanelTest, SpaceAndShiftSpaceWorkAKeyWithItsFocus) {
+    for (int i = 0; i < kv::kMeterKeyCount; ++i) {
+        const kv::MeterKey& k = kv::kMeterKeys[i];
+        MeterKeyButton* key = panel()->key(i);
+        EXPECT_EQ(key->focusPolicy(), Qt::TabFocus) << k.name;
+        written_.clear();
+        QTest::keyClick(key, Qt::Key_Space);
+        QTest::keyClick(key, Qt::Key_Space, Qt::ShiftModifier);
+        std::vector<QByteArray> expected = {hex(kv::pressCommand(k)), hex(kv::pressCommand(k))};
+        if (const auto d = kv::doubleClickCommand(k)) expected.push_back(hex(*d));
+        EXPECT_EQ(written_, expected) << k.name;
+    }
+}
+
 TEST_F(MeterPanelTest, DisplayWindowColourFollowsTheBacklight) {
     kvtest::TestPty pty;
     ASSERT_TRUE(pty.ok());

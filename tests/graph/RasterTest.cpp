@@ -125,7 +125,8 @@ TEST_P(Scaled, InvertingTwiceRestores) {
 TEST_P(Scaled, LinesKeepOneThickness) {
     Buffer b(80, 80, GetParam().ratio);
     const Canvas c = b.canvas();
-    scaledSegment(c, 1, 2, 30, 2, Buffer::kOn);
+    const int xs[] = {1, 15, 30}, ys[] = {2, 2, 2};
+    scaledPolyline(c, xs, ys, 3, Buffer::kOn);
     scaledSegment(c, 3, 5, 3, 30, Buffer::kOn);
     const int t = c.lineWidth();
     for (long x = c.dev(1); x < c.dev(30); ++x) {

@@ -182,21 +182,45 @@ void scaledFillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color)
     fillDevice(c, c.dev(x), c.dev(y), c.dev(static_cast<long>(x) + w), c.dev(static_cast<long>(y) + h), color);
 }
 
+namespace {
+
+// A line lineWidth() device pixels thick between device points: the 1-pixel
+// rule at device resolution, repeated across the line (shifted along its
+// minor axis; shifting along the major one would only redraw its pixels).
+void thickSegment(const Canvas& c, int t, int ax, int ay, int bx, int by, uint32_t color) {
+    const bool xMajor = std::labs(static_cast<long>(bx) - ax) >= std::labs(static_cast<long>(by) - ay);
+    for (int k = 0; k < t; ++k) {
+        const int ox = xMajor ? 0 : k, oy = xMajor ? k : 0;
+        drawSegment(c, ax + ox, ay + oy, bx + ox, by + oy, color);
+    }
+}
+
+}  // namespace
+
 void scaledSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color) {
     if (!c.scaled()) return drawSegment(c, x0, y0, x1, y1, color);
-    // The 1-pixel rule at device resolution, once for every device pixel of
-    // a line's thickness: a square brush of lineWidth() pixels.
     if (x0 == x1 && y0 == y1) return;
-    const int t = c.lineWidth();
-    const int ax = static_cast<int>(c.dev(x0)), ay = static_cast<int>(c.dev(y0));
-    const int bx = static_cast<int>(c.dev(x1)), by = static_cast<int>(c.dev(y1));
-    for (int oy = 0; oy < t; ++oy)
-        for (int ox = 0; ox < t; ++ox) drawSegment(c, ax + ox, ay + oy, bx + ox, by + oy, color);
+    thickSegment(c, c.lineWidth(), static_cast<int>(c.dev(x0)), static_cast<int>(c.dev(y0)), static_cast<int>(c.dev(x1)),
+                 static_cast<int>(c.dev(y1)), color);
 }
 
 void scaledPolyline(const Canvas& c, const int* xs, const int* ys, int count, uint32_t color) {
     if (!c.scaled()) return drawPolyline(c, xs, ys, count, color);
-    for (int i = 1; i < count; ++i) scaledSegment(c, xs[i - 1], ys[i - 1], xs[i], ys[i], color);
+    const int t = c.lineWidth();
+    // Each vertex mapped once; a whole ratio maps by multiplication.
+    const long whole = static_cast<long>(c.ratio);
+    const bool exact = static_cast<double>(whole) == c.ratio && whole > 0;
+    const auto dev = [&](int v) {
+        return static_cast<int>(exact ? std::clamp(v * whole, -kDeviceLimit, kDeviceLimit) : c.dev(v));
+    };
+    if (count < 1) return;
+    int px = dev(xs[0]), py = dev(ys[0]);
+    for (int i = 1; i < count; ++i) {
+        const int x = dev(xs[i]), y = dev(ys[i]);
+        if (xs[i] != xs[i - 1] || ys[i] != ys[i - 1]) thickSegment(c, t, px, py, x, y, color);
+        px = x;
+        py = y;
+    }
 }
 
 void scaledDottedVLine(const Canvas& c, int x, int yFrom, int yTo, uint32_t color) {

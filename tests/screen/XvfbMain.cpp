@@ -1,9 +1,9 @@
 // Main of the screen tests: a private Xvfb server for this test program (so
 // tests running side by side never share a display), the xcb platform on it,
 // then the tests. What they read back is what the X server holds, not what a
-// widget would draw if asked. Built with KV_SCREEN_SCALE, the screen has that
-// many device pixels to a logical one (QT_SCALE_FACTOR) and is as much larger,
-// so the program's logical screen stays 1280 x 1024.
+// widget would draw if asked. The screen has KV_SCREEN_SCALE device pixels to
+// a logical one (QT_SCALE_FACTOR) and is as much larger, so the program's
+// logical screen is 1280 x 1024 at any scale.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>

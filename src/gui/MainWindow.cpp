@@ -81,7 +81,12 @@ protected:
 
 private:
     void elide() {
-        const int room = contentsRect().width() - 2 * margin() - 2 * indent();
+        // The width QLabel gives a left-aligned text: inside the margins, less
+        // its indent (half an "x" when it has a frame and no indent of its own).
+        const int indent = this->indent() >= 0 ? this->indent()
+                           : frameWidth() > 0  ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - margin()
+                                               : 0;
+        const int room = contentsRect().width() - 2 * margin() - std::max(indent, 0);
         const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, std::max(room, 0));
         if (shown != text()) setText(shown);
     }

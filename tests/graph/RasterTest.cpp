@@ -157,17 +157,6 @@ TEST_P(Scaled, DotsAllOfOneLength) {
     EXPECT_EQ(b.row(c.lineWidth()).find('#'), std::string::npos) << "thicker than a line";
 }
 
-TEST_P(Scaled, DragFrameIsOneLineWideAndHalftoned) {
-    Buffer b(80, 80, GetParam().ratio);
-    const Canvas c = b.canvas();
-    scaledInvertDragFrame(c, 4, 4, 30, 20);
-    const long t = c.lineWidth(), l = c.dev(4), r = c.dev(30), tp = c.dev(4), bt = c.dev(20);
-    const long border = (r - l) * (bt - tp) - (r - l - 2 * t) * (bt - tp - 2 * t);
-    const int white = b.count(0xFFFFFFFFu);
-    EXPECT_NEAR(white, border / 2.0, static_cast<double>(border) / 20);
-    EXPECT_EQ(b.at(static_cast<int>(l + t), static_cast<int>(tp + t)), 0xFF000000u);   // inside untouched
-}
-
 INSTANTIATE_TEST_SUITE_P(Ratios, Scaled,
                          ::testing::Values(RatioRow{"One", 1.0}, RatioRow{"OneAndAHalf", 1.5}, RatioRow{"Two", 2.0},
                                            RatioRow{"OneAndAQuarter", 1.25}),

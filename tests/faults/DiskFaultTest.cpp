@@ -32,6 +32,7 @@
 #include "session/MeterSession.h"
 #include "core/config/ProfileFile.h"
 #include "core/config/Settings.h"
+#include "core/io/AtomicFile.h"
 #include "core/record/RunJournal.h"
 #include "core/record/TextTable.h"
 #include "gui/record/SaveCommand.h"
@@ -158,6 +159,31 @@ TEST_F(SaveFaults, WorksAgainOnceTheFaultIsGone) {
         << error.toStdString();
     EXPECT_EQ(fs::file_size(dir / "run.AsmDat"), kv::dataFileSize(kSamples));
     EXPECT_EQ(listing(dir), (std::set<std::string>{"run.AsmDat", "run.txt"}));
+}
+
+// The pair's second rename failing after the first succeeded (the second's
+// temporary gone, as a file system turned read-only would leave it): the first
+// is put back as it was, or removed when it had no older file.
+TEST_F(SaveFaults, SecondOfAPairFailingPutsTheFirstBack) {
+    const fs::path other = dir / "other";
+    fs::create_directory(other);
+    writeAll(other / "run.AsmDat", "older run");
+    for (const bool olderTable : {true, false}) {
+        SCOPED_TRACE(olderTable ? "older table" : "no older table");
+        if (!olderTable) fs::remove(dir / "run.txt");
+        kv::AtomicFile table((dir / "run.txt").string()), data((other / "run.AsmDat").string());
+        ASSERT_TRUE(table.open() && table.write("new table") && data.open() && data.write("new run"));
+        for (const auto& e : fs::directory_iterator(other))
+            if (e.path().filename().string().rfind(".kv2047-", 0) == 0) fs::remove(e.path());
+        EXPECT_FALSE(kv::commitPair(table, data));
+        EXPECT_FALSE(data.reason().empty());
+        EXPECT_EQ(readAll(other / "run.AsmDat"), "older run");
+        if (olderTable) {
+            EXPECT_EQ(readAll(dir / "run.txt"), "older table");
+        }
+        EXPECT_EQ(listing(dir), (olderTable ? std::set<std::string>{"other", "run.AsmDat", "run.txt"}
+                                            : std::set<std::string>{"other", "run.AsmDat"}));
+    }
 }
 
 // Every writer against every fault. Each program that writes a file is run as

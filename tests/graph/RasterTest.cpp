@@ -59,7 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SegmentRow{"Shallow", 0, 0, 4, 1, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
                       SegmentRow{"Steep", 1, 0, 0, 3, {{1, 0}, {1, 1}, {0, 2}}},
                       SegmentRow{"ClippedLeft", -3, 2, 2, 2, {{0, 2}, {1, 2}}},
-                      SegmentRow{"OutsideBelow", 0, 9, 7, 12, {}}),
+                      SegmentRow{"OutsideBelow", 0, 9, 7, 12, {}},
+                      // From the clamp of pixelTrunc: the clipped start needs 64-bit arithmetic.
+                      SegmentRow{"FromTheClampAbove", 0, -(1 << 28), 4, 8,
+                                 {{4, 0}, {4, 1}, {4, 2}, {4, 3}, {4, 4}, {4, 5}, {4, 6}, {4, 7}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Raster, PolylineSetsEachJointOnce) {

@@ -69,42 +69,45 @@ void fillRect(const Canvas& c, int x, int y, int w, int h, uint32_t color) {
 }
 
 void drawSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color) {
-    const long dx = static_cast<long>(x1) - x0, dy = static_cast<long>(y1) - y0;
+    // 64-bit on every platform (long is 32 bits on Windows): a segment from the
+    // clamp of pixelTrunc or Canvas::dev makes 2 * tlo * minor far exceed 2^31.
+    using I = long long;
+    const I dx = static_cast<I>(x1) - x0, dy = static_cast<I>(y1) - y0;
     if (dx == 0 && dy == 0) return;
-    const long w = c.width, h = c.height;
+    const I w = c.width, h = c.height;
 
     if (dx == 0) {
         if (x0 < 0 || x0 >= w) return;
-        long a = dy > 0 ? y0 : static_cast<long>(y1) + 1;   // covered rows a..b
-        long b = dy > 0 ? static_cast<long>(y1) - 1 : y0;
-        a = std::max(a, 0L);
+        I a = dy > 0 ? y0 : static_cast<I>(y1) + 1;   // covered rows a..b
+        I b = dy > 0 ? static_cast<I>(y1) - 1 : y0;
+        a = std::max<I>(a, 0);
         b = std::min(b, h - 1);
         uint32_t* p = c.bits + a * c.stride + x0;
-        for (long y = a; y <= b; ++y, p += c.stride) *p = color;
+        for (I y = a; y <= b; ++y, p += c.stride) *p = color;
         return;
     }
     if (dy == 0) {
         if (y0 < 0 || y0 >= h) return;
-        long a = dx > 0 ? x0 : static_cast<long>(x1) + 1;
-        long b = dx > 0 ? static_cast<long>(x1) - 1 : x0;
-        a = std::max(a, 0L);
+        I a = dx > 0 ? x0 : static_cast<I>(x1) + 1;
+        I b = dx > 0 ? static_cast<I>(x1) - 1 : x0;
+        a = std::max<I>(a, 0);
         b = std::min(b, w - 1);
         if (a <= b) std::fill(c.row(y0) + a, c.row(y0) + b + 1, color);
         return;
     }
 
-    const long adx = std::labs(dx), ady = std::labs(dy);
+    const I adx = std::llabs(dx), ady = std::llabs(dy);
     const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
     // Step t along the major axis covers t = 0 .. major - 1; the minor offset
     // is t * minor / major rounded half up. Clip t on the major axis first so
     // that a line running far outside costs no more than the buffer's size.
     const bool xMajor = adx >= ady;
-    const long major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
-    const long m0 = xMajor ? x0 : y0, n0 = xMajor ? y0 : x0;
+    const I major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
+    const I m0 = xMajor ? x0 : y0, n0 = xMajor ? y0 : x0;
     const int ms = xMajor ? sx : sy, ns = xMajor ? sy : sx;
-    const long mLimit = xMajor ? w : h, nLimit = xMajor ? h : w;
+    const I mLimit = xMajor ? w : h, nLimit = xMajor ? h : w;
 
-    long tlo = 0, thi = major - 1;
+    I tlo = 0, thi = major - 1;
     if (ms > 0) {
         tlo = std::max(tlo, -m0);
         thi = std::min(thi, mLimit - 1 - m0);
@@ -114,19 +117,19 @@ void drawSegment(const Canvas& c, int x0, int y0, int x1, int y1, uint32_t color
     }
     if (tlo > thi) return;
 
-    const long den = 2 * major;
-    long off, rem;
+    const I den = 2 * major;
+    I off, rem;
     if (tlo == 0) {
         off = 0;
         rem = major;
     } else {
-        const long num = 2 * tlo * minor + major;
+        const I num = 2 * tlo * minor + major;
         off = num / den;
         rem = num % den;
     }
-    long m = m0 + ms * tlo, nn = n0 + ns * off;
-    const long step = 2 * minor;
-    for (long t = tlo; t <= thi; ++t) {
+    I m = m0 + ms * tlo, nn = n0 + ns * off;
+    const I step = 2 * minor;
+    for (I t = tlo; t <= thi; ++t) {
         if (nn >= 0 && nn < nLimit) {
             if (xMajor) c.bits[nn * c.stride + m] = color;
             else c.bits[m * c.stride + nn] = color;
@@ -208,10 +211,11 @@ void scaledPolyline(const Canvas& c, const int* xs, const int* ys, int count, ui
     if (!c.scaled()) return drawPolyline(c, xs, ys, count, color);
     const int t = c.lineWidth();
     // Each vertex mapped once; a whole ratio maps by multiplication.
-    const long whole = static_cast<long>(c.ratio);
+    // In 64 bits: a clamped position times a ratio of 8 or more passes 2^31.
+    const long long whole = static_cast<long long>(c.ratio);
     const bool exact = static_cast<double>(whole) == c.ratio && whole > 0;
     const auto dev = [&](int v) {
-        return static_cast<int>(exact ? std::clamp(v * whole, -kDeviceLimit, kDeviceLimit) : c.dev(v));
+        return static_cast<int>(exact ? std::clamp<long long>(v * whole, -kDeviceLimit, kDeviceLimit) : c.dev(v));
     };
     if (count < 1) return;
     int px = dev(xs[0]), py = dev(ys[0]);

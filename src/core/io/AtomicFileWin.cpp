@@ -219,8 +219,15 @@ bool AtomicFile::placeForPair() {
     std::mt19937_64 rng(std::random_device{}());
     const std::string older = freeName(folderOf(name_), rng);
     if (!::ReplaceFileW(widen(name_).c_str(), widen(tmpName_).c_str(), widen(older).c_str(),
-                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return failErrno(errnoOfWin32(::GetLastError()));
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        const DWORD err = ::GetLastError();
+        // The older file already went to the backup name but the new one did
+        // not take its name: the older one goes back before the failure
+        // removes the temporary, or it would stay under our hidden name.
+        if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            ::MoveFileExW(widen(older).c_str(), widen(name_).c_str(), MOVEFILE_WRITE_THROUGH);
+        return failErrno(errnoOfWin32(err));
+    }
     tmpName_ = older;
     keptOlder_ = true;
     state_ = State::Committed;
@@ -229,9 +236,12 @@ bool AtomicFile::placeForPair() {
 
 bool AtomicFile::undoPlace() {
     if (keptOlder_) {
-        // The older file takes its name back; the new one goes with it.
-        if (!::ReplaceFileW(widen(name_).c_str(), widen(tmpName_).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                            nullptr, nullptr))
+        // The older file takes its name back in one rename, the new one going
+        // with it. ReplaceFileW could fail half-way, the new file deleted and
+        // the older one still under our name, where dropOlder() would remove
+        // the only copy.
+        if (!::MoveFileExW(widen(tmpName_).c_str(), widen(name_).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return false;
         tmpName_.clear();
         keptOlder_ = false;

@@ -38,9 +38,12 @@ bool onStopSignals(std::function<void()> stop) {
 
 // Windows gives a program without a console no standard streams at all; the
 // C runtime then fails their use, and opens no file in their place. Text mode
-// would write CR LF for each LF of an export.
+// would write CR LF for each LF of an export. A stream with no file behind it
+// has a negative number, which _setmode takes as an invalid parameter and
+// ends the program.
 void prepareStandardStreams() {
-    for (std::FILE* f : {stdin, stdout, stderr}) ::_setmode(::_fileno(f), _O_BINARY);
+    for (std::FILE* f : {stdin, stdout, stderr})
+        if (const int fd = ::_fileno(f); fd >= 0) ::_setmode(fd, _O_BINARY);
 }
 
 // A reader that goes away makes the write fail; there is no signal to ignore.

@@ -37,10 +37,6 @@ MeterSession::~MeterSession() {
     blockSignals(true);
 }
 
-QString MeterSession::journalFolder(const QString& configDirGiven) {
-    return configDirGiven.isEmpty() ? resolveFolders().journals : configDirGiven;
-}
-
 void MeterSession::setDevice(int portNumber, const QString& path) { port_->setDevice(portNumber, path); }
 
 void MeterSession::setLineStates(int portNumber, bool dtr, bool rts) { port_->setLineStates(portNumber, dtr, rts); }

@@ -39,11 +39,6 @@ public:
     explicit MeterSession(QObject* parent = nullptr);
     ~MeterSession() override;
 
-    // The run journals' folder: beside the configuration when its folder was
-    // given (--config-dir or $KV2047_CONFIG_DIR), else the user's state folder;
-    // resolveFolders() (session/Folders.h) under its older name.
-    static QString journalFolder(const QString& configDirGiven);
-
     // ---- set-up, before start() ----
     void setPolicy(const Policy& p) { policy_ = p; }
     // COMn -> device path; DTR and RTS as COMn sets them when it opens.

@@ -11,6 +11,7 @@
 
 #include "app/TempDir.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/ReadFile.h"
 #include "core/platform/System.h"
 
 namespace {
@@ -123,7 +124,7 @@ TEST(WindowsJournalLock, ExcludesAnotherHolderButNotItsReaders) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, "header", 6), 6);
     ASSERT_TRUE(kv::sys::lockFile(fd));
-    const int other = kv::sys::openAppend(path);
+    const int other = kv::openRegularFile(path, nullptr, kv::OpenFor::Appending);
     ASSERT_GE(other, 0);
     EXPECT_FALSE(kv::sys::tryLockFile(other)) << "a running program holds it";
     EXPECT_EQ(slurp(path), "header") << "the lock stops no reader";

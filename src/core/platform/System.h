@@ -26,11 +26,6 @@ int processId();
 std::filesystem::path fsPath(const std::string& utf8);
 std::string utf8Of(const std::filesystem::path& p);
 
-// The folder separator this system prefers in paths it shows.
-char separator();
-// True when `c` separates folders here ('/' everywhere, '\' on Windows too).
-bool isSeparator(char c);
-
 // The user's home folder: $HOME, else the password database's entry on Linux;
 // the profile folder on Windows. Empty when there is none.
 std::string homeFolder();
@@ -39,9 +34,6 @@ std::string homeFolder();
 std::string defaultSerialDevice(int portNumber);
 
 // ---- files as descriptors (-1 and errno on failure) ----
-int openRead(const std::string& path);
-// Read and write at the end, never created: a journal being taken over.
-int openAppend(const std::string& path);
 // A new file, created exclusively in `folder` with a unique name that starts
 // with `prefix`; readable by others where that means something. *path gets its path.
 int createUnique(const std::string& folder, const std::string& prefix, std::string* path);

@@ -24,9 +24,6 @@ int processId() { return static_cast<int>(::getpid()); }
 std::filesystem::path fsPath(const std::string& utf8) { return std::filesystem::path(utf8); }
 std::string utf8Of(const std::filesystem::path& p) { return p.string(); }
 
-char separator() { return '/'; }
-bool isSeparator(char c) { return c == '/'; }
-
 std::string homeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     // A cron job or a service may run without HOME; the account still has one.
@@ -35,10 +32,6 @@ std::string homeFolder() {
 }
 
 std::string defaultSerialDevice(int portNumber) { return "/dev/ttyUSB" + std::to_string(portNumber - 1); }
-
-int openRead(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
-
-int openAppend(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }
 
 int createUnique(const std::string& folder, const std::string& prefix, std::string* path) {
     std::string tmp = (std::filesystem::path(folder) / (prefix + "XXXXXX")).string();

@@ -61,9 +61,6 @@ int processId() { return static_cast<int>(::GetCurrentProcessId()); }
 std::filesystem::path fsPath(const std::string& utf8) { return std::filesystem::path(widen(utf8)); }
 std::string utf8Of(const std::filesystem::path& p) { return narrow(p.wstring()); }
 
-char separator() { return '\\'; }
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
-
 std::string homeFolder() {
     wchar_t buf[MAX_PATH + 1];
     const DWORD n = ::GetEnvironmentVariableW(L"USERPROFILE", buf, MAX_PATH + 1);
@@ -71,18 +68,6 @@ std::string homeFolder() {
 }
 
 std::string defaultSerialDevice(int portNumber) { return "COM" + std::to_string(portNumber); }
-
-int openRead(const std::string& path) {
-    return adopt(::CreateFileW(widen(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr),
-                 _O_RDONLY);
-}
-
-int openAppend(const std::string& path) {
-    return adopt(::CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr),
-                 _O_RDWR | _O_APPEND);
-}
 
 int createUnique(const std::string& folder, const std::string& prefix, std::string* path) {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";

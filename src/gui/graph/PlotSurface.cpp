@@ -2,8 +2,10 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QRegion>
 #include <algorithm>
+#include <type_traits>
 
 QImage deviceImage(const QSize& size, qreal ratio) {
     const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
@@ -19,15 +21,41 @@ bool isDeviceImage(const QImage& img, const QSize& size, qreal ratio) {
            img.size() == QSize(static_cast<int>(scale.dev(size.width())), static_cast<int>(scale.dev(size.height())));
 }
 
+QRect deviceRect(const QRect& r, qreal ratio) {
+    const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
+    return QRect(QPoint(static_cast<int>(scale.dev(r.left())), static_cast<int>(scale.dev(r.top()))),
+                 QPoint(static_cast<int>(scale.dev(r.left() + r.width())) - 1,
+                        static_cast<int>(scale.dev(r.top() + r.height())) - 1));
+}
+
+namespace {
+
+// The picture's device pixels for `r` as they lie on the target: the same
+// count on both sides, so the painter copies them without scaling.
+template <class Picture>
+void copyDevice(QPainter& p, const QRect& r, const Picture& pic, QPoint origin) {
+    const qreal ratio = pic.devicePixelRatio();
+    const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
+    const QRect target = deviceRect(r, ratio);
+    const QRect src =
+        target.translated(-static_cast<int>(scale.dev(origin.x())), -static_cast<int>(scale.dev(origin.y())));
+    if constexpr (std::is_same_v<Picture, QImage>)
+        p.drawImage(QPointF(target.topLeft()) / ratio, pic, QRectF(src));
+    else
+        p.drawPixmap(QPointF(target.topLeft()) / ratio, pic, QRectF(src));
+}
+
+}  // namespace
+
+void copyDevicePixels(QPainter& p, const QRect& r, const QImage& img, QPoint origin) { copyDevice(p, r, img, origin); }
+
+void copyDevicePixels(QPainter& p, const QRect& r, const QPixmap& pic, QPoint origin) { copyDevice(p, r, pic, origin); }
+
 void copyToWidget(QPainter& p, const QImage& img, const QRegion& region) {
-    const kv::Canvas scale{nullptr, 0, 0, 0, img.devicePixelRatio()};
     for (const QRect& r : region) {
-        const QRect src(QPoint(static_cast<int>(scale.dev(r.left())), static_cast<int>(scale.dev(r.top()))),
-                        QPoint(static_cast<int>(scale.dev(r.left() + r.width())) - 1,
-                               static_cast<int>(scale.dev(r.top() + r.height())) - 1));
         // A rectangular clip lets the painter copy the pixels as a block.
         p.setClipRect(r);
-        p.drawImage(QRectF(r), img, QRectF(src));
+        copyDevicePixels(p, r, img);
     }
 }
 

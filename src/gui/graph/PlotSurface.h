@@ -14,6 +14,7 @@
 #include "core/graph/Raster.h"
 
 class QPainter;
+class QPixmap;
 class QRegion;
 
 // An off-screen picture of a widget of logical size `size` on a screen of
@@ -23,6 +24,15 @@ class QRegion;
 QImage deviceImage(const QSize& size, qreal ratio);
 // Whether `img` is deviceImage(size, ratio) in size and ratio.
 bool isDeviceImage(const QImage& img, const QSize& size, qreal ratio);
+// The device pixels of logical rectangle `r` at `ratio`: its edges where the
+// rasteriser puts them (kv::Canvas::dev).
+QRect deviceRect(const QRect& r, qreal ratio);
+// Copies logical rectangle `r` of a picture whose top-left corner lies at
+// logical `origin` onto the painter's device of the picture's ratio, device
+// pixel for device pixel: source and target both take deviceRect's edges, so
+// copies of neighbouring rectangles meet without a gap or a scaled seam.
+void copyDevicePixels(QPainter& p, const QRect& r, const QImage& img, QPoint origin = {});
+void copyDevicePixels(QPainter& p, const QRect& r, const QPixmap& pic, QPoint origin = {});
 // Copies the parts of `img`, a widget's deviceImage, that lie in `region`
 // onto the widget through `p`, one rectangle at a time.
 void copyToWidget(QPainter& p, const QImage& img, const QRegion& region);

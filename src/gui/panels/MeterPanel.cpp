@@ -9,6 +9,7 @@
 #include "core/panels/MeterFace.h"
 #include "core/panels/MeterKeys.h"
 #include "gui/Fonts.h"
+#include "gui/graph/PlotSurface.h"
 #include "gui/panels/PanelFonts.h"
 #include "gui/panels/PanelKeyFilter.h"
 #include "session/MeterSession.h"
@@ -56,15 +57,11 @@ private:
     // by block: a frame repaints the display window alone, in one copy.
     void drawPicture(QPainter& p, const QRegion& region) {
         const QPixmap& pic = picture();
-        const qreal ratio = pic.devicePixelRatio();
         const int w = kv::kMeterPictureW, h = kv::kMeterPictureH;
         for (const QRect& r : region)
             for (int ty = r.top() / h * h; ty <= r.bottom(); ty += h)
-                for (int tx = r.left() / w * w; tx <= r.right(); tx += w) {
-                    const QRect part = r & QRect(tx, ty, w, h);
-                    p.drawPixmap(QRectF(part), pic,
-                                 QRectF(QPointF(part.topLeft() - QPoint(tx, ty)) * ratio, QSizeF(part.size()) * ratio));
-                }
+                for (int tx = r.left() / w * w; tx <= r.right(); tx += w)
+                    copyDevicePixels(p, r & QRect(tx, ty, w, h), pic, QPoint(tx, ty));
     }
 
     // The meter's picture as a tile, drawn from its vectors at the screen's

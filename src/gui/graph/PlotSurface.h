@@ -8,7 +8,7 @@
 #include <QPolygonF>
 #include <QRect>
 #include <cstdint>
-#include <variant>
+#include <memory>
 #include <vector>
 
 #include "core/graph/Raster.h"
@@ -61,28 +61,18 @@ public:
 // in `img` (which must hold it) through the core's rasteriser. At one device
 // pixel a logical one its lines are the rasteriser's as they are; on a denser
 // image they are one device thickness wide (kv::scaled...). The choice is
-// made once, so a plot's tens of thousands of segments pay nothing for it.
+// made once, here, so a plot's tens of thousands of segments pay nothing for
+// it.
+std::unique_ptr<PlotSurface> rasterSurface(QImage& img, const QRect& rect);
+
+// rasterSurface() for a plot drawn in one scope.
 class RasterSurface {
 public:
-    RasterSurface(QImage& img, const QRect& rect);
-    PlotSurface& operator*() { return std::visit([](PlotSurface& s) -> PlotSurface& { return s; }, s_); }
-
-    template <bool Dense>
-    class Lines final : public PlotSurface {
-    public:
-        explicit Lines(const kv::Canvas& c) : c_(c) {}
-        void fill(int x, int y, int w, int h, uint32_t colour) override;
-        void segment(int x0, int y0, int x1, int y1, uint32_t colour) override;
-        void polyline(const int* xs, const int* ys, int count, uint32_t colour) override;
-        void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) override;
-        void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) override;
-
-    private:
-        kv::Canvas c_;
-    };
+    RasterSurface(QImage& img, const QRect& rect) : s_(rasterSurface(img, rect)) {}
+    PlotSurface& operator*() { return *s_; }
 
 private:
-    std::variant<Lines<false>, Lines<true>> s_;
+    std::unique_ptr<PlotSurface> s_;
 };
 
 // The vector surface: lines through the centres of the pixels the rasteriser

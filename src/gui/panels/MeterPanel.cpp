@@ -2,7 +2,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 #include "gui/panels/MeterKeyButton.h"
@@ -67,16 +66,9 @@ private:
     // The meter's picture as a tile, drawn from its vectors at the screen's
     // pixel density (again when the window moves to a screen of another).
     const QPixmap& picture() {
-        const qreal ratio = devicePixelRatioF();
-        if (picture_.isNull() || picture_.devicePixelRatio() != ratio) {
-            picture_ = QPixmap(QSize(kv::kMeterPictureW, kv::kMeterPictureH) * ratio);
-            picture_.setDevicePixelRatio(ratio);
-            picture_.fill(rgb(kv::kPanelBackground));
-            QSvgRenderer svg(kv::mappedSvg(QStringLiteral(":/artwork/meter.svg")));
-            QPainter p(&picture_);
-            svg.render(&p, QRectF(0, 0, kv::kMeterPictureW, kv::kMeterPictureH));
-        }
-        return picture_;
+        return kv::svgPicture(picture_, QStringLiteral(":/artwork/meter.svg"),
+                              QSize(kv::kMeterPictureW, kv::kMeterPictureH), devicePixelRatioF(),
+                              rgb(kv::kPanelBackground));
     }
 
     const MeterSession& session_;

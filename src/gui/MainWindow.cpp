@@ -429,12 +429,13 @@ void MainWindow::showStatistics() {
         connect(session_.get(), &MeterSession::sampleCommitted, stats_, refresh);
         connect(session_.get(), &MeterSession::runStarted, stats_, refresh);
         connect(session_.get(), &MeterSession::runRestored, stats_, refresh);
+        // Filled while hidden, the window takes the table's size; then it goes
+        // beside this window, or over the graph's right end while it fills the screen.
         refreshStatistics();
-        // Beside this window, or over the graph's right end while it fills the screen.
-        stats_->adjustSize();
         kv::placeBeside(stats_, this);
+    } else {
+        refreshStatistics();
     }
-    refreshStatistics();
     stats_->show();
     stats_->raise();
     stats_->activateWindow();

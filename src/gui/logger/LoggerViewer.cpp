@@ -160,10 +160,11 @@ void LoggerViewer::showStatistics() {
         stats_ = new StatsWindow(this);
         stats_->setAttribute(Qt::WA_DeleteOnClose);
         stats_->setWindowTitle(QStringLiteral("Statistics of the shown run"));
-        refreshStatistics();
+        refreshStatistics();   // sizes the hidden window to its table
         kv::placeBeside(stats_, this);
+    } else {
+        refreshStatistics();
     }
-    refreshStatistics();
     stats_->show();
     stats_->raise();
     stats_->activateWindow();

@@ -227,6 +227,10 @@ void LoggerViewer::render() {
     if (firstShown) emit shownChanged();
 }
 
+bool LoggerViewer::imageStale() const {
+    return paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF());
+}
+
 void LoggerViewer::repaintNow() {
     render();
     update();
@@ -238,7 +242,7 @@ void LoggerViewer::requestPaint() {
 }
 
 void LoggerViewer::paintEvent(QPaintEvent* e) {
-    if (paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF())) render();
+    if (imageStale()) render();
     QPainter p(this);
     copyToWidget(p, image_, e->region());
 }
@@ -316,7 +320,7 @@ QRect LoggerViewer::graphArea() const {
 
 GraphPicture LoggerViewer::picture() {
     // What the window is about to show, should a paint be pending.
-    if (paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF())) render();
+    if (imageStale()) render();
     return GraphPicture{size(), graphArea(), QColor::fromRgb(kBackground), [this](const GraphCanvas& c) {
                             const Frame f = prepareFrame(*tables_, nav_, plot_, shown_->run, shown_->start,
                                                          shown_->yGain, shown_->yOffset, loaded());
@@ -347,7 +351,7 @@ void LoggerViewer::mousePressEvent(QMouseEvent* e) {
 
 void LoggerViewer::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
-    if (image_.isNull() || paintPending_) render();
+    if (imageStale()) render();
     const MoveResult r =
         kv::logger::move(nav_, plot_, *tables_, shown_->run, shown_->start, loaded(), pos.x(), pos.y());
     if (r.cursor) {

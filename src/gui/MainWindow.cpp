@@ -70,8 +70,6 @@ public:
         elide();
     }
     const QString& fullText() const { return full_; }
-    // Any width will do: the text adapts to what the bar gives.
-    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
 
 protected:
     void resizeEvent(QResizeEvent* e) override {

@@ -86,7 +86,7 @@ private:
 // One line and status 2 for a bad argument, as kv2047-tool and kv2047-sim say it.
 int refuseArguments(const QString& why) {
     std::fprintf(stderr,
-                 "kv2047: %s\nusage: kv2047 [--port DEVICE] [--simulate] [--config-dir DIR] [--capture FILE]\n"
+                 "kv2047: %s\nusage: kv2047 [--port DEVICE] [--simulate] [--config-dir DIR] [--capture FILE] [FILE...]\n"
                  "Try 'kv2047 --help' for more information.\n",
                  qPrintable(why));
     return 2;

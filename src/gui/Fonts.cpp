@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QSvgRenderer>
 
 namespace kv {
 
@@ -74,6 +76,18 @@ QByteArray mappedSvg(const QString& path) {
     }
     out += QStringView(svg).mid(from);
     return out.toUtf8();
+}
+
+const QPixmap& svgPicture(QPixmap& cache, const QString& path, QSize size, qreal ratio, const QColor& fill) {
+    if (cache.isNull() || cache.devicePixelRatio() != ratio) {
+        cache = QPixmap(size * ratio);
+        cache.setDevicePixelRatio(ratio);
+        cache.fill(fill);
+        QSvgRenderer svg(mappedSvg(path));
+        QPainter p(&cache);
+        svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    return cache;
 }
 
 void settleSystemFont() {

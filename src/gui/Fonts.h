@@ -5,7 +5,9 @@
 // the program depends on (fonts-liberation), so that text widths come out
 // the same on every system instead of whatever a substitution finds. Menus
 // and dialogs keep the system's font.
+#include <QColor>
 #include <QFont>
+#include <QPixmap>
 #include <QString>
 
 namespace kv {
@@ -24,6 +26,11 @@ QFont faceFont(const QString& face, int pixelSize = 0);
 // An SVG of our artwork with the faces its texts name mapped as faceFont()
 // maps them (Qt's SVG renderer would take a list of faces for one name).
 QByteArray mappedSvg(const QString& path);
+
+// The SVG at `path`, mapped, drawn over `fill` at `size` logical pixels and
+// `ratio` device pixels to one, kept in `cache` and drawn again only when the
+// ratio changes (the window moved to a screen of another density).
+const QPixmap& svgPicture(QPixmap& cache, const QString& path, QSize size, qreal ratio, const QColor& fill);
 
 // The menus and dialogs use the system's font, unless the system's sans-serif
 // turns out a fixed-pitch face: fontconfig's answer on a system with only

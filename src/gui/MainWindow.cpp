@@ -70,8 +70,6 @@ public:
         elide();
     }
     const QString& fullText() const { return full_; }
-    // Any width will do: the text adapts to what the bar gives.
-    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
 
 protected:
     void resizeEvent(QResizeEvent* e) override {
@@ -429,12 +427,13 @@ void MainWindow::showStatistics() {
         connect(session_.get(), &MeterSession::sampleCommitted, stats_, refresh);
         connect(session_.get(), &MeterSession::runStarted, stats_, refresh);
         connect(session_.get(), &MeterSession::runRestored, stats_, refresh);
+        // Filled while hidden, the window takes the table's size; then it goes
+        // beside this window, or over the graph's right end while it fills the screen.
         refreshStatistics();
-        // Beside this window, or over the graph's right end while it fills the screen.
-        stats_->adjustSize();
         kv::placeBeside(stats_, this);
+    } else {
+        refreshStatistics();
     }
-    refreshStatistics();
     stats_->show();
     stats_->raise();
     stats_->activateWindow();

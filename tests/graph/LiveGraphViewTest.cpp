@@ -366,6 +366,38 @@ TEST(PlotSurfaces, VectorLinesCoverTheRastersPixels) {
     }
 }
 
+// A widget repainted in strips one logical pixel wide gets every device pixel
+// of its picture, each from its own place, however the ratio divides.
+class DeviceCopy : public ::testing::TestWithParam<std::pair<const char*, qreal>> {};
+
+TEST_P(DeviceCopy, ThinStripsCoverEveryDevicePixel) {
+    const qreal ratio = GetParam().second;
+    const QSize size(52, 40);
+    QImage back = deviceImage(size, ratio);
+    for (int y = 0; y < back.height(); ++y)
+        for (int x = 0; x < back.width(); ++x) back.setPixel(x, y, qRgb(x, y, 200));
+    for (const bool across : {false, true}) {
+        SCOPED_TRACE(across ? "rows" : "columns");
+        QImage widget = deviceImage(size, ratio);
+        widget.fill(Qt::black);
+        {
+            QPainter p(&widget);
+            for (int i = 0; i < (across ? size.height() : size.width()); ++i)
+                copyToWidget(p, back, across ? QRegion(0, i, size.width(), 1) : QRegion(i, 0, 1, size.height()));
+        }
+        int wrong = 0;
+        for (int y = 0; y < back.height(); ++y)
+            for (int x = 0; x < back.width(); ++x) wrong += widget.pixel(x, y) != back.pixel(x, y);
+        EXPECT_EQ(wrong, 0) << "of " << back.width() * back.height();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, DeviceCopy,
+                         ::testing::Values(std::pair{"One", 1.0}, std::pair{"OneAndAQuarter", 1.25},
+                                           std::pair{"OneAndAHalf", 1.5}, std::pair{"OneAndThreeQuarters", 1.75},
+                                           std::pair{"Two", 2.0}),
+                         [](const auto& info) { return std::string(info.param.first); });
+
 // What the writer does against each fault of the disk, DiskFaultTest tries;
 // here, the export's own refusal and a read-only folder.
 TEST_F(View, ExportFailureLeavesNothingBehind) {

@@ -56,11 +56,7 @@ std::optional<ImageFormat> imageFormatOf(const QString& path) {
 }
 
 std::unique_ptr<PlotSurface> GraphCanvas::plotSurface(const QRect& rect) const {
-    if (pixels_) {
-        const kv::Canvas c = canvasOf(*pixels_, rect);
-        if (c.scaled()) return std::make_unique<RasterSurface::Lines<true>>(c);
-        return std::make_unique<RasterSurface::Lines<false>>(c);
-    }
+    if (pixels_) return rasterSurface(*pixels_, rect);
     return std::make_unique<VectorSurface>(painter_, rect);
 }
 

@@ -352,8 +352,13 @@ void LiveGraphView::onScrollValue(int value) {
 
 void LiveGraphView::invertCursorLine(int x) {
     const kv::PlotGeometry geo = plotGeometry();
-    kv::scaledInvertDottedVLine(canvasOf(back_), x, geo.plotTop, geo.plotBottom);
-    showOverlay(QRect(x, geo.plotTop, 1, geo.plotBottom - geo.plotTop));
+    const kv::Canvas c = canvasOf(back_);
+    kv::scaledInvertDottedVLine(c, x, geo.plotTop, geo.plotBottom);
+    // The line is lineWidth() device pixels wide, which can reach into the
+    // next logical column (at 1.5: two pixels from the middle of one).
+    int w = 1;
+    while (c.dev(static_cast<long>(x) + w) < c.dev(x) + c.lineWidth()) ++w;
+    showOverlay(QRect(x, geo.plotTop, w, geo.plotBottom - geo.plotTop));
 }
 
 void LiveGraphView::invertBand(const kv::IRect& r) {

@@ -2,8 +2,10 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QRegion>
 #include <algorithm>
+#include <type_traits>
 
 QImage deviceImage(const QSize& size, qreal ratio) {
     const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
@@ -19,15 +21,41 @@ bool isDeviceImage(const QImage& img, const QSize& size, qreal ratio) {
            img.size() == QSize(static_cast<int>(scale.dev(size.width())), static_cast<int>(scale.dev(size.height())));
 }
 
+QRect deviceRect(const QRect& r, qreal ratio) {
+    const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
+    return QRect(QPoint(static_cast<int>(scale.dev(r.left())), static_cast<int>(scale.dev(r.top()))),
+                 QPoint(static_cast<int>(scale.dev(r.left() + r.width())) - 1,
+                        static_cast<int>(scale.dev(r.top() + r.height())) - 1));
+}
+
+namespace {
+
+// The picture's device pixels for `r` as they lie on the target: the same
+// count on both sides, so the painter copies them without scaling.
+template <class Picture>
+void copyDevice(QPainter& p, const QRect& r, const Picture& pic, QPoint origin) {
+    const qreal ratio = pic.devicePixelRatio();
+    const kv::Canvas scale{nullptr, 0, 0, 0, ratio};
+    const QRect target = deviceRect(r, ratio);
+    const QRect src =
+        target.translated(-static_cast<int>(scale.dev(origin.x())), -static_cast<int>(scale.dev(origin.y())));
+    if constexpr (std::is_same_v<Picture, QImage>)
+        p.drawImage(QPointF(target.topLeft()) / ratio, pic, QRectF(src));
+    else
+        p.drawPixmap(QPointF(target.topLeft()) / ratio, pic, QRectF(src));
+}
+
+}  // namespace
+
+void copyDevicePixels(QPainter& p, const QRect& r, const QImage& img, QPoint origin) { copyDevice(p, r, img, origin); }
+
+void copyDevicePixels(QPainter& p, const QRect& r, const QPixmap& pic, QPoint origin) { copyDevice(p, r, pic, origin); }
+
 void copyToWidget(QPainter& p, const QImage& img, const QRegion& region) {
-    const kv::Canvas scale{nullptr, 0, 0, 0, img.devicePixelRatio()};
     for (const QRect& r : region) {
-        const QRect src(QPoint(static_cast<int>(scale.dev(r.left())), static_cast<int>(scale.dev(r.top()))),
-                        QPoint(static_cast<int>(scale.dev(r.left() + r.width())) - 1,
-                               static_cast<int>(scale.dev(r.top() + r.height())) - 1));
         // A rectangular clip lets the painter copy the pixels as a block.
         p.setClipRect(r);
-        p.drawImage(QRectF(r), img, QRectF(src));
+        copyDevicePixels(p, r, img);
     }
 }
 
@@ -50,44 +78,45 @@ kv::Canvas canvasOf(QImage& img, const QRect& rect) {
     return kv::Canvas{whole.row(dev.top()) + dev.left(), whole.stride, dev.width(), dev.height(), whole.ratio};
 }
 
-RasterSurface::RasterSurface(QImage& img, const QRect& rect) : s_(Lines<false>(kv::Canvas{})) {
+namespace {
+
+template <bool Dense>
+class Lines final : public PlotSurface {
+public:
+    explicit Lines(const kv::Canvas& c) : c_(c) {}
+
+    void fill(int x, int y, int w, int h, uint32_t colour) override {
+        if constexpr (Dense) kv::scaledFillRect(c_, x, y, w, h, colour);
+        else kv::fillRect(c_, x, y, w, h, colour);
+    }
+    void segment(int x0, int y0, int x1, int y1, uint32_t colour) override {
+        if constexpr (Dense) kv::scaledSegment(c_, x0, y0, x1, y1, colour);
+        else kv::drawSegment(c_, x0, y0, x1, y1, colour);
+    }
+    void polyline(const int* xs, const int* ys, int count, uint32_t colour) override {
+        if constexpr (Dense) kv::scaledPolyline(c_, xs, ys, count, colour);
+        else kv::drawPolyline(c_, xs, ys, count, colour);
+    }
+    void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) override {
+        if constexpr (Dense) kv::scaledDottedVLine(c_, x, yFrom, yTo, colour);
+        else kv::dottedVLine(c_, x, yFrom, yTo, colour);
+    }
+    void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) override {
+        if constexpr (Dense) kv::scaledDottedHLine(c_, y, xFrom, xTo, colour);
+        else kv::dottedHLine(c_, y, xFrom, xTo, colour);
+    }
+
+private:
+    kv::Canvas c_;
+};
+
+}  // namespace
+
+std::unique_ptr<PlotSurface> rasterSurface(QImage& img, const QRect& rect) {
     const kv::Canvas c = canvasOf(img, rect);
-    if (c.scaled()) s_.emplace<Lines<true>>(c);
-    else s_.emplace<Lines<false>>(c);
+    if (c.scaled()) return std::make_unique<Lines<true>>(c);
+    return std::make_unique<Lines<false>>(c);
 }
-
-template <bool Dense>
-void RasterSurface::Lines<Dense>::fill(int x, int y, int w, int h, uint32_t colour) {
-    if constexpr (Dense) kv::scaledFillRect(c_, x, y, w, h, colour);
-    else kv::fillRect(c_, x, y, w, h, colour);
-}
-
-template <bool Dense>
-void RasterSurface::Lines<Dense>::segment(int x0, int y0, int x1, int y1, uint32_t colour) {
-    if constexpr (Dense) kv::scaledSegment(c_, x0, y0, x1, y1, colour);
-    else kv::drawSegment(c_, x0, y0, x1, y1, colour);
-}
-
-template <bool Dense>
-void RasterSurface::Lines<Dense>::polyline(const int* xs, const int* ys, int count, uint32_t colour) {
-    if constexpr (Dense) kv::scaledPolyline(c_, xs, ys, count, colour);
-    else kv::drawPolyline(c_, xs, ys, count, colour);
-}
-
-template <bool Dense>
-void RasterSurface::Lines<Dense>::dottedVLine(int x, int yFrom, int yTo, uint32_t colour) {
-    if constexpr (Dense) kv::scaledDottedVLine(c_, x, yFrom, yTo, colour);
-    else kv::dottedVLine(c_, x, yFrom, yTo, colour);
-}
-
-template <bool Dense>
-void RasterSurface::Lines<Dense>::dottedHLine(int y, int xFrom, int xTo, uint32_t colour) {
-    if constexpr (Dense) kv::scaledDottedHLine(c_, y, xFrom, xTo, colour);
-    else kv::dottedHLine(c_, y, xFrom, xTo, colour);
-}
-
-template class RasterSurface::Lines<false>;
-template class RasterSurface::Lines<true>;
 
 // Vector: pixel (x, y) is the square from (x, y) to (x + 1, y + 1), so a
 // 1-pixel line runs through x + 0.5, y + 0.5.

@@ -8,12 +8,13 @@
 #include <QPolygonF>
 #include <QRect>
 #include <cstdint>
-#include <variant>
+#include <memory>
 #include <vector>
 
 #include "core/graph/Raster.h"
 
 class QPainter;
+class QPixmap;
 class QRegion;
 
 // An off-screen picture of a widget of logical size `size` on a screen of
@@ -23,6 +24,15 @@ class QRegion;
 QImage deviceImage(const QSize& size, qreal ratio);
 // Whether `img` is deviceImage(size, ratio) in size and ratio.
 bool isDeviceImage(const QImage& img, const QSize& size, qreal ratio);
+// The device pixels of logical rectangle `r` at `ratio`: its edges where the
+// rasteriser puts them (kv::Canvas::dev).
+QRect deviceRect(const QRect& r, qreal ratio);
+// Copies logical rectangle `r` of a picture whose top-left corner lies at
+// logical `origin` onto the painter's device of the picture's ratio, device
+// pixel for device pixel: source and target both take deviceRect's edges, so
+// copies of neighbouring rectangles meet without a gap or a scaled seam.
+void copyDevicePixels(QPainter& p, const QRect& r, const QImage& img, QPoint origin = {});
+void copyDevicePixels(QPainter& p, const QRect& r, const QPixmap& pic, QPoint origin = {});
 // Copies the parts of `img`, a widget's deviceImage, that lie in `region`
 // onto the widget through `p`, one rectangle at a time.
 void copyToWidget(QPainter& p, const QImage& img, const QRegion& region);
@@ -51,28 +61,18 @@ public:
 // in `img` (which must hold it) through the core's rasteriser. At one device
 // pixel a logical one its lines are the rasteriser's as they are; on a denser
 // image they are one device thickness wide (kv::scaled...). The choice is
-// made once, so a plot's tens of thousands of segments pay nothing for it.
+// made once, here, so a plot's tens of thousands of segments pay nothing for
+// it.
+std::unique_ptr<PlotSurface> rasterSurface(QImage& img, const QRect& rect);
+
+// rasterSurface() for a plot drawn in one scope.
 class RasterSurface {
 public:
-    RasterSurface(QImage& img, const QRect& rect);
-    PlotSurface& operator*() { return std::visit([](PlotSurface& s) -> PlotSurface& { return s; }, s_); }
-
-    template <bool Dense>
-    class Lines final : public PlotSurface {
-    public:
-        explicit Lines(const kv::Canvas& c) : c_(c) {}
-        void fill(int x, int y, int w, int h, uint32_t colour) override;
-        void segment(int x0, int y0, int x1, int y1, uint32_t colour) override;
-        void polyline(const int* xs, const int* ys, int count, uint32_t colour) override;
-        void dottedVLine(int x, int yFrom, int yTo, uint32_t colour) override;
-        void dottedHLine(int y, int xFrom, int xTo, uint32_t colour) override;
-
-    private:
-        kv::Canvas c_;
-    };
+    RasterSurface(QImage& img, const QRect& rect) : s_(rasterSurface(img, rect)) {}
+    PlotSurface& operator*() { return *s_; }
 
 private:
-    std::variant<Lines<false>, Lines<true>> s_;
+    std::unique_ptr<PlotSurface> s_;
 };
 
 // The vector surface: lines through the centres of the pixels the rasteriser

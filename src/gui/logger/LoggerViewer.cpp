@@ -160,10 +160,11 @@ void LoggerViewer::showStatistics() {
         stats_ = new StatsWindow(this);
         stats_->setAttribute(Qt::WA_DeleteOnClose);
         stats_->setWindowTitle(QStringLiteral("Statistics of the shown run"));
-        refreshStatistics();
+        refreshStatistics();   // sizes the hidden window to its table
         kv::placeBeside(stats_, this);
+    } else {
+        refreshStatistics();
     }
-    refreshStatistics();
     stats_->show();
     stats_->raise();
     stats_->activateWindow();
@@ -226,6 +227,10 @@ void LoggerViewer::render() {
     if (firstShown) emit shownChanged();
 }
 
+bool LoggerViewer::imageStale() const {
+    return paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF());
+}
+
 void LoggerViewer::repaintNow() {
     render();
     update();
@@ -237,7 +242,7 @@ void LoggerViewer::requestPaint() {
 }
 
 void LoggerViewer::paintEvent(QPaintEvent* e) {
-    if (paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF())) render();
+    if (imageStale()) render();
     QPainter p(this);
     copyToWidget(p, image_, e->region());
 }
@@ -315,7 +320,7 @@ QRect LoggerViewer::graphArea() const {
 
 GraphPicture LoggerViewer::picture() {
     // What the window is about to show, should a paint be pending.
-    if (paintPending_ || !isDeviceImage(image_, size(), devicePixelRatioF())) render();
+    if (imageStale()) render();
     return GraphPicture{size(), graphArea(), QColor::fromRgb(kBackground), [this](const GraphCanvas& c) {
                             const Frame f = prepareFrame(*tables_, nav_, plot_, shown_->run, shown_->start,
                                                          shown_->yGain, shown_->yOffset, loaded());
@@ -346,7 +351,7 @@ void LoggerViewer::mousePressEvent(QMouseEvent* e) {
 
 void LoggerViewer::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
-    if (image_.isNull() || paintPending_) render();
+    if (imageStale()) render();
     const MoveResult r =
         kv::logger::move(nav_, plot_, *tables_, shown_->run, shown_->start, loaded(), pos.x(), pos.y());
     if (r.cursor) {

@@ -107,6 +107,9 @@ protected:
 private:
     void build();
     void render();
+    // Whether image_ must be rendered before it is shown or drawn on: a paint
+    // is pending, or the window's size or pixel density has changed.
+    bool imageStale() const;
     void requestPaint();
     void wholeRunReset();
     bool readFile(const QString& path);

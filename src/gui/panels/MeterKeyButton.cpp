@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
-#include <QSvgRenderer>
 
 #include "core/panels/MeterKeys.h"
 #include "gui/Fonts.h"
@@ -27,16 +26,8 @@ MeterKeyButton::MeterKeyButton(const kv::MeterKey& key, QWidget* parent) : QAbst
 
 const QPixmap& MeterKeyButton::image() {
     // Drawn from its vectors at the screen's pixel density.
-    const qreal ratio = devicePixelRatioF();
-    if (image_.isNull() || image_.devicePixelRatio() != ratio) {
-        image_ = QPixmap(QSize(key_.imageWidth, key_.imageHeight) * ratio);
-        image_.setDevicePixelRatio(ratio);
-        image_.fill(Qt::transparent);
-        QSvgRenderer svg(kv::mappedSvg(QStringLiteral(":/artwork/keys/%1").arg(key_.image)));
-        QPainter p(&image_);
-        svg.render(&p, QRectF(0, 0, key_.imageWidth, key_.imageHeight));
-    }
-    return image_;
+    return kv::svgPicture(image_, QStringLiteral(":/artwork/keys/%1").arg(key_.image),
+                          QSize(key_.imageWidth, key_.imageHeight), devicePixelRatioF(), Qt::transparent);
 }
 
 void MeterKeyButton::paintEvent(QPaintEvent*) {

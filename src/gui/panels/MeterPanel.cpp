@@ -2,13 +2,13 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 #include "gui/panels/MeterKeyButton.h"
 #include "core/panels/MeterFace.h"
 #include "core/panels/MeterKeys.h"
 #include "gui/Fonts.h"
+#include "gui/graph/PlotSurface.h"
 #include "gui/panels/PanelFonts.h"
 #include "gui/panels/PanelKeyFilter.h"
 #include "session/MeterSession.h"
@@ -56,30 +56,19 @@ private:
     // by block: a frame repaints the display window alone, in one copy.
     void drawPicture(QPainter& p, const QRegion& region) {
         const QPixmap& pic = picture();
-        const qreal ratio = pic.devicePixelRatio();
         const int w = kv::kMeterPictureW, h = kv::kMeterPictureH;
         for (const QRect& r : region)
             for (int ty = r.top() / h * h; ty <= r.bottom(); ty += h)
-                for (int tx = r.left() / w * w; tx <= r.right(); tx += w) {
-                    const QRect part = r & QRect(tx, ty, w, h);
-                    p.drawPixmap(QRectF(part), pic,
-                                 QRectF(QPointF(part.topLeft() - QPoint(tx, ty)) * ratio, QSizeF(part.size()) * ratio));
-                }
+                for (int tx = r.left() / w * w; tx <= r.right(); tx += w)
+                    copyDevicePixels(p, r & QRect(tx, ty, w, h), pic, QPoint(tx, ty));
     }
 
     // The meter's picture as a tile, drawn from its vectors at the screen's
     // pixel density (again when the window moves to a screen of another).
     const QPixmap& picture() {
-        const qreal ratio = devicePixelRatioF();
-        if (picture_.isNull() || picture_.devicePixelRatio() != ratio) {
-            picture_ = QPixmap(QSize(kv::kMeterPictureW, kv::kMeterPictureH) * ratio);
-            picture_.setDevicePixelRatio(ratio);
-            picture_.fill(rgb(kv::kPanelBackground));
-            QSvgRenderer svg(kv::mappedSvg(QStringLiteral(":/artwork/meter.svg")));
-            QPainter p(&picture_);
-            svg.render(&p, QRectF(0, 0, kv::kMeterPictureW, kv::kMeterPictureH));
-        }
-        return picture_;
+        return kv::svgPicture(picture_, QStringLiteral(":/artwork/meter.svg"),
+                              QSize(kv::kMeterPictureW, kv::kMeterPictureH), devicePixelRatioF(),
+                              rgb(kv::kPanelBackground));
     }
 
     const MeterSession& session_;
